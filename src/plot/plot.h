@@ -1,0 +1,52 @@
+/// Plot composition, cursor read-out and the plot device manager.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "karvel/text.h"
+
+namespace karvel {
+
+// ---- Plot composition ----
+/// Draws a frame (mode >= 0) or points (-1..-99) or a polyline (<= -100)
+/// on the current plot unit. Arrays hold entries 1..n at [0..n-1].
+void rsplt(const float* x, const float* y, const float* e, int n, int mode, int bars,
+           std::string_view t1, std::string_view t2, std::string_view t3);
+/// Starts a new page without prompting.
+void erase();
+/// Erases the screen and clears the no-plot flag, on a shared-screen terminal only.
+void terase();
+/// The emblem.
+void pubess(float size, int ring);
+/// The axis-limit check of a frame: true when high lies above low and the
+/// dimension is positive (and the range is finite); otherwise writes the
+/// three values on the terminal and returns false.
+bool tdlmr(float low, float high, float dimension);
+/// Whether the last frame drawn on the current plot unit succeeded (true
+/// before any frame). Points, curves and cursor read-out are skipped while
+/// it is false.
+bool plot_frame_valid();
+/// Cursor read-out after a drawing.
+void poscur();
+
+// ---- Plot device manager ----
+void pgnopn(int unit, std::string_view name, int& status);
+void pgnsel(int unit, int& previous, int& status);
+void pgnend(int unit);
+void pgtktr(int unit, int& flag);
+void pgqnop(int unit, int& flag);
+void pgrunx(std::string_view name, int& status);
+
+// ---- Support layer of the graphics library ----
+/// Reads PGPLOT_<name> into the field (blank-padded, cut) and returns its
+/// length without trailing blanks (0 when unset or blank).
+int grgenv(std::string_view name, TextRef value);
+/// Writes " %PGPLOT, " and the text without trailing blanks; ignores blank texts.
+void grwarn(std::string_view text);
+std::string grtoup(std::string_view text);
+/// A free I/O channel, and its release.
+int grglun();
+void grflun(int channel);
+
+}  // namespace karvel

@@ -1,0 +1,40 @@
+/// The fit listing, the listing file and the fit-and-data output file.
+#pragma once
+
+#include <string_view>
+
+#include "karvel/karvel.h"
+#include "session/format.h"
+
+namespace karvel {
+
+/// Opens the listing file on the channel unless one is open.
+void lpout(const Text<4>& name, int channel);
+/// Closes the listing file if one is open.
+void lpendf();
+/// The L command's listing.
+void kvlist(const float* old);
+/// The W command as the command loop runs it.
+void write_command(Model model);
+
+/// Writes the fit-and-data file named in `pltfle` on the channel: the titles,
+/// the counts, the n points as read (x, y, e), the m selected points with
+/// their calculated values (xs, ys, yc) and the ns samples of the model
+/// (sx, sy). Refuses to replace an existing file. Arrays hold entries 1..n
+/// at [0..n-1].
+void kvplfl(const float* x, const float* y, const float* e, int n, const float* xs, const float* ys,
+            const float* yc, int m, const float* sx, const float* sy, int ns, int channel);
+
+/// The residual value of the listing: the root of the sum of the squared
+/// residuals, divided by their number (0 when there are none).
+float residual_value(const float* r, int m);
+
+/// Writes the records of a formatted write to a file channel and tells
+/// whether every record reached it.
+bool write_records(int channel, std::string_view format, const fmt::Values& values = {});
+
+/// The messages for a file that cannot be opened or written.
+void cannot_open(std::string_view name);
+void cannot_write(std::string_view name);
+
+}  // namespace karvel

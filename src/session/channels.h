@@ -1,0 +1,57 @@
+/// I/O channels: 5 is the terminal input, 6 the terminal output, other
+/// numbers are files opened by name.
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "karvel/text.h"
+
+namespace karvel::io {
+
+constexpr int kStdin = 5;
+constexpr int kStdout = 6;
+
+enum class Status {
+    Unknown,  // open an existing file, or create it empty
+    Old,      // the file must exist
+    New,      // the file must not exist; it is created
+};
+
+/// Opens a file channel. Returns 0 on success, a positive value when the file
+/// cannot be opened (or created). Reading starts at the first record; the
+/// first write cuts the file at the current record and writes from there.
+int open(int channel, std::string_view name, Status status = Status::Unknown);
+/// Closes a file channel; closing a channel that is not open does nothing.
+void close(int channel);
+bool is_open(int channel);
+
+/// Reads the next record (line, without its newline) of the channel. Returns
+/// nothing at end of file or on a channel that is not open.
+std::optional<std::string> read_record(int channel);
+
+/// Writes text to the channel. A record ends with end_record().
+/// Returns false when the channel is not open or the write failed.
+bool put(int channel, std::string_view text);
+bool end_record(int channel);
+
+/// Writes out whatever is buffered on the channel.
+void flusht(int channel);
+
+/// Whether a file of that name exists (trailing blanks are not part of it).
+bool file_exists(std::string_view name);
+
+/// Test support: replaces the terminal streams (nullptr restores stdin/stdout).
+void redirect_terminal(std::FILE* in, std::FILE* out);
+
+}  // namespace karvel::io
+
+namespace karvel {
+/// The current local date and time as "dd-Mmm-yyyy hh:mm:ss" into the text
+/// (first 20 characters, then blanks). SOURCE_DATE_EPOCH, when set, gives
+/// the time in seconds since the epoch.
+void dayt(TextRef text);
+using io::flusht;
+}  // namespace karvel

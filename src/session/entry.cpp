@@ -1,0 +1,15 @@
+/// The entry routine that a host calls to run the whole dialogue.
+#include "session/session.h"
+
+namespace karvel {
+
+void karvel(const Text<4>& name, Reader reader, Model model) {
+    sess.reader = reader;
+    sess.model = model;
+    startup(name);
+    command_loop();
+}
+
+void kvfuns(const Text<4>& name, Reader reader, Model model) { karvel(name, reader, model); }
+
+}  // namespace karvel

@@ -1,0 +1,54 @@
+/// The pictures the command loop composes for D, F and P.
+#include <cpgplot.h>
+
+#include <string>
+
+#include "plot/plot.h"
+#include "session/format.h"
+#include "session/session.h"
+
+namespace karvel {
+
+void plot_mtxt(const char* side, float disp, float coord, float fjust, std::string_view text) {
+    const std::string t(text);
+    cpgbbuf();
+    cpgmtxt(side, disp, coord, fjust, t.c_str());
+    cpgebuf();
+}
+
+void draw_frame_data_title() {
+    const float xs[2] = {pltlim(5), pltlim(6)};
+    const float ys[2] = {pltlim(7), pltlim(8)};
+    rsplt(xs, ys, ys, 2, 0, 0, pltlic.x.view(), pltlic.y.view(), pltlic.title.view());
+    rsplt(reditc.x.data(), reditc.y.data(), reditc.y.data(), obsdat.n, -2, 0, pltlic.x.view(),
+          pltlic.y.view(), pltlic.title.view());
+    if (titlei != 0) plot_mtxt("T", 3.0f, 0.5f, 0.5f, titlex.view());
+}
+
+void draw_fit_results(Model model) {
+    if (chichi.rfac != 0.0f) {
+        fmt::write_text(sess.fitno, "('FIT #',I3)", {chichi.fitno});
+        plot_mtxt("B", 3.0f, 0.0f, 0.0f, sess.fitno.view());
+    }
+
+    sess.offset = pltlim(7) + 0.8f * (pltlim(8) - pltlim(7));
+    const int m = fitlim.m;
+    for (int i = 1; i <= m; ++i) sess.fitdif(i) = sess.offset + caldat.yc(i) - obsdat.y(i);
+    rsplt(obsdat.x.data(), sess.fitdif.data(), sess.fitdif.data(), m, -100, 0, pltlic.x.view(),
+          pltlic.y.view(), pltlic.title.view());
+
+    if (extplt.n >= 1 && tin.v(1) <= 1.0f) {
+        for (int i = 1; i <= extplt.n; ++i) {
+            extplt.yobs(i) = 0.0f;
+            extplt.e(i) = 1.0f;
+            extplt.yc(i) = 0.0f;
+            extplt.r(i) = 0.0f;
+        }
+        model(functn.np, functn.p.data(), extplt.n, extplt.x.data(), extplt.yobs.data(),
+              extplt.e.data(), extplt.yc.data(), extplt.r.data());
+        rsplt(extplt.x.data(), extplt.yc.data(), extplt.yc.data(), extplt.n, -1, 0, pltlic.x.view(),
+              pltlic.y.view(), pltlic.title.view());
+    }
+}
+
+}  // namespace karvel

@@ -1,0 +1,73 @@
+/// The entry routine's own session variables, the command reader and the
+/// command loop, and the ways the program stops or pauses.
+#pragma once
+
+#include <string_view>
+
+#include "session/records.h"
+
+namespace karvel {
+
+/// Variables that the entry routine keeps for the life of the process.
+struct Session {
+    Text<4> pnam;                // program name as passed
+    Text<4> parfl;               // parameter-file stem
+    Text<20> parfll;             // parameter-file name
+    Arr<float, kMaxPar> old;     // previous parameter values
+    float tvars1 = 0.0f;         // cursor toggle
+    int nunit = 1;               // channel of the parameter file
+    int nunit2 = 2;              // channel of the W output file
+    Text<4> vershn;              // package version text
+    Text<10> logfil;             // usage-log file name
+    int lastp = 0;               // plot unit current before a hardcopy
+    Arr<float, kMaxPts> fitdif;  // residual trace
+    float offset = 0.0f;         // its offset
+    Text<8> fitno;               // fit label
+    Reader reader = nullptr;     // the host's routines of the current call
+    Model model = nullptr;
+};
+extern Session sess;
+
+/// Prompts, reads a command line and returns the position 1..ncom of its
+/// command letter in the table, or -1 at end of input.
+int ikvcmd(int ncom, std::string_view table);
+/// Takes the command word off the line buffer; ch gets its first character.
+void kvgech(char& ch);
+/// Decodes up to nv numbers from the line (at most 80 characters looked at).
+/// iflag: on entry > 0 reports an illegal character; on return 0 or -position.
+void kvfdcd(float* v, int nv, char* line, int len, int& iflag);
+/// The help list.
+void kvhelp(int in, int out, const Text<4>& name);
+/// The command loop, up to and including the exit path.
+void command_loop();
+/// Start-up: every call of the entry routine goes through it.
+void startup(const Text<4>& name);
+
+/// Truncates a real toward zero to an integer, saturating at the 32-bit
+/// range; NaN gives 0.
+int trunc_int(float v);
+
+/// Ends the program: "STOP " and the message and " statement executed" on
+/// the error stream, exit status 0.
+[[noreturn]] void stop(std::string_view message);
+/// Halts the computation with the message until the user types go; any
+/// other answer, or end of input, ends the program.
+void pause_run(std::string_view message);
+
+}  // namespace karvel
+
+namespace karvel {
+
+// The standard pictures of D, F and P.
+
+/// Frame from the plot limits, the data as read, and the manual title.
+void draw_frame_data_title();
+/// After a fit or a current-curve display: the fit label, the residual trace
+/// and, when the first number of the command is at most 1, the model at the
+/// extrapolation marks.
+void draw_fit_results(Model model);
+/// Writes a text beside the current viewport between the library's output
+/// buffering calls.
+void plot_mtxt(const char* side, float disp, float coord, float fjust, std::string_view text);
+
+}  // namespace karvel

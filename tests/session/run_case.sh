@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Runs one session case in a fresh temporary folder and compares what it
+# wrote with what the case expects.
+#
+# A case folder holds:
+#   input            the lines typed at the terminal (standard input)
+#   expected         the expected terminal output (standard output), exactly
+#   expected_stderr  optional: the expected standard error, exactly
+#   files/           optional: files copied into the folder before the run
+#   expect/          optional: files that must exist afterwards with exactly this content
+#   absent           optional: names (one a line) of files that must not exist afterwards
+#   host             optional: the host program to run (default kvst)
+#   env              optional: extra VAR=value lines for the run
+#   status           optional: the expected exit status (default 0)
+set -u
+build=$(cd "$1" && pwd)
+case_dir=$(cd "$2" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+host=kvst
+[ -f "$case_dir/host" ] && host=$(tr -d ' \n' < "$case_dir/host")
+exe="$build/$host"
+[ -x "$exe" ] || { echo "no host program $exe"; exit 1; }
+
+[ -d "$case_dir/files" ] && cp -r "$case_dir/files/." "$work/"
+
+envs=(PGPLOT_ZOV_DEV_1=/NULL PGPLOT_ZOV_DEV_2=/NULL SOURCE_DATE_EPOCH=1796738709 TZ=UTC)
+if [ -f "$case_dir/env" ]; then
+    while IFS= read -r line; do
+        [ -n "$line" ] && envs+=("$line")
+    done < "$case_dir/env"
+fi
+
+input=/dev/null
+[ -f "$case_dir/input" ] && input="$case_dir/input"
+(cd "$work" && env -u DISPLAY -u PGPLOT_ZOV_PPAGE -u PGPLOT_ZOV_PRINT_CMD "${envs[@]}" \
+    "$exe" < "$input" > "$work/.stdout" 2> "$work/.stderr")
+status=$?
+
+fail=0
+want_status=0
+[ -f "$case_dir/status" ] && want_status=$(tr -d ' \n' < "$case_dir/status")
+if [ "$status" != "$want_status" ]; then
+    echo "exit status $status, expected $want_status"; fail=1
+fi
+if ! diff -u "$case_dir/expected" "$work/.stdout"; then
+    echo "standard output differs (- expected, + actual)"; fail=1
+fi
+if [ -f "$case_dir/expected_stderr" ]; then
+    if ! diff -u "$case_dir/expected_stderr" "$work/.stderr"; then
+        echo "standard error differs"; fail=1
+    fi
+elif grep -q 'runtime error\|AddressSanitizer\|LeakSanitizer' "$work/.stderr"; then
+    cat "$work/.stderr"; fail=1
+fi
+if [ -d "$case_dir/expect" ]; then
+    for f in "$case_dir"/expect/*; do
+        name=$(basename "$f")
+        if [ ! -f "$work/$name" ]; then
+            echo "missing file $name"; fail=1
+        elif ! diff -u "$f" "$work/$name"; then
+            echo "file $name differs"; fail=1
+        fi
+    done
+fi
+if [ -f "$case_dir/absent" ]; then
+    while IFS= read -r name; do
+        [ -n "$name" ] && [ -e "$work/$name" ] && { echo "file $name should not exist"; fail=1; }
+    done < "$case_dir/absent"
+fi
+exit $fail
