@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "karvel/karvel.h"
+#include "session/channels.h"
 #include "session/format.h"
 
 namespace karvel {
@@ -28,6 +29,10 @@ void kvplfl(const float* x, const float* y, const float* e, int n, const float* 
 /// The residual value of the listing: the root of the sum of the squared
 /// residuals, divided by their number (0 when there are none).
 float residual_value(const float* r, int m);
+
+/// Opens a file channel that is to be written; false when the name is a
+/// folder or a file that cannot be written, or the open fails.
+bool open_for_writing(int channel, std::string_view name, io::Status status);
 
 /// Writes the records of a formatted write to a file channel and tells
 /// whether every record reached it.

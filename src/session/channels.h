@@ -40,6 +40,10 @@ bool end_record(int channel);
 /// Writes out whatever is buffered on the channel.
 void flusht(int channel);
 
+/// Writes out whatever is buffered on a file channel and tells whether every
+/// write to it so far reached the file (false for a channel that is not open).
+bool good(int channel);
+
 /// Whether a file of that name exists (trailing blanks are not part of it).
 bool file_exists(std::string_view name);
 

@@ -5,6 +5,9 @@
 # A case folder holds:
 #   input            the lines typed at the terminal (standard input)
 #   expected         the expected terminal output (standard output), exactly
+#   expected.re      instead of expected: one line per output line, compared exactly,
+#                    except that a line starting with ~ is an extended regular
+#                    expression that must match the whole output line
 #   expected_stderr  optional: the expected standard error, exactly
 #   files/           optional: files copied into the folder before the run
 #   expect/          optional: files that must exist afterwards with exactly this content
@@ -44,7 +47,22 @@ want_status=0
 if [ "$status" != "$want_status" ]; then
     echo "exit status $status, expected $want_status"; fail=1
 fi
-if ! diff -u "$case_dir/expected" "$work/.stdout"; then
+if [ -f "$case_dir/expected.re" ]; then
+    mapfile -t want < "$case_dir/expected.re"
+    mapfile -t got < "$work/.stdout"
+    if [ "${#want[@]}" != "${#got[@]}" ]; then
+        echo "standard output has ${#got[@]} lines, expected ${#want[@]}"; fail=1
+    fi
+    for i in "${!want[@]}"; do
+        w=${want[$i]}
+        g=${got[$i]-<missing>}
+        if [ "${w:0:1}" = "~" ]; then
+            [[ "$g" =~ ^${w:1}$ ]] || { echo "line $((i + 1)): '$g' does not match '${w:1}'"; fail=1; }
+        elif [ "$w" != "$g" ]; then
+            echo "line $((i + 1)): expected '$w'"; echo "line $((i + 1)):   actual '$g'"; fail=1
+        fi
+    done
+elif ! diff -u "$case_dir/expected" "$work/.stdout"; then
     echo "standard output differs (- expected, + actual)"; fail=1
 fi
 if [ -f "$case_dir/expected_stderr" ]; then

@@ -1,0 +1,607 @@
+/// The derivative-free least-squares minimiser: a difference Jacobian kept
+/// up to date by rank-one corrections, and steps that blend steepest descent
+/// with a damped Gauss-Newton step inside a trust radius.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <utility>
+
+#include "fit/numeric.h"
+#include "session/format.h"
+
+namespace karvel {
+
+namespace {
+
+constexpr int kChannel = 16;
+
+constexpr const char* kHeading =
+    "(1H1,4X,'THE FOLLOWING OUTPUT IS PROVIDED BY SUBROUTINE',' VA05A',/,/)";
+constexpr const char* kCallLine = "(/,/,/,5X,'AT THE',I5,' TH CALL OF KVCALF WE HAVE')";
+constexpr const char* kXTable =
+    "(/,/,4X,'I',7X,'X(I)',10X,'I',7X,'X(I)',10X,'I',7X,'X(I)',10X,'I',7X,'X(I)',10X,'I',7X,"
+    "'X(I)',/,/,5(I5,E17.8))";
+constexpr const char* kFTable =
+    "(/,/,4X,'I',7X,'F(I)',10X,'I',7X,'F(I)',10X,'I',7X,'F(I)',10X,'I',7X,'F(I)',10X,'I',7X,"
+    "'F(I)',/,/,5(I5,E17.8))";
+constexpr const char* kSumLine = "(/,5X,'THE SUM OF SQUARES IS',E17.8)";
+constexpr const char* kBestLine = "(/,/,/,5X,'THE BEST ESTIMATE AFTER',I5,' CALLS OF KVCALF IS')";
+constexpr const char* kFinalLine =
+    "(/,/,/,5X,'THE FINAL SOLUTION CALCULATED BY VA05A REQUIRED',I5,' CALLS OF KVCALF, AND IS')";
+constexpr const char* kLimitLine =
+    "(/,/,/,5X,'ERROR RETURN FROM VA05A BECAUSE THERE HAVE BEEN',I5,' CALLS OF KVCALF')";
+constexpr const char* kNoProgressLine =
+    "(/,/,/,5X,'ERROR RETURN FROM VA05A BECAUSE F(X) NO LONGER',' DECREASES',/,/,5X,'THIS MAY BE "
+    "DUE TO THE VALUES OF DSTEP',' AND ACC, OR TO LOSS OF RANK IN THE JACOBIAN MATRIX')";
+
+/// Writes a table of (index, value) pairs under the given heading format.
+void print_table(const char* format, const float* v, int len) {
+    fmt::Values values;
+    values.reserve(2 * static_cast<std::size_t>(len));
+    for (int i = 0; i < len; ++i) {
+        values.emplace_back(i + 1);
+        values.emplace_back(v[i]);
+    }
+    fmt::write(kChannel, format, values);
+}
+
+/// The minimiser's state and work-space partitions; one object per call.
+class Minimiser {
+public:
+    Minimiser(int m, int n, float* f, float* x, float dstep, float dmax, float acc, int maxfun,
+              int& iprint, float* w, const Residuals& calfun)
+        : m_(m), n_(n), f_(f), x_(x), dstep_(dstep), dmax_(dmax), acc_(acc), maxfun_(maxfun),
+          iprint_(iprint), calfun_(calfun) {
+        const long ln = n, lm = m;
+        jac_ = w;
+        ginv_ = jac_ + lm * ln;
+        xbest_ = ginv_ + (lm + ln) * ln;
+        fbest_ = xbest_ + ln;
+        ages_ = fbest_ + lm;
+        dirs_ = ages_ + ln;
+        scratch_ = dirs_ + ln * ln;
+        phi_ = scratch_;          // m: predicted residuals of the last step
+        v1_ = scratch_ + lm;      // n
+        v2_ = v1_ + ln;           // n
+        v3_ = v2_ + ln;           // n
+        h2_ = dstep * dstep;
+        dmax2_ = dmax * dmax;
+        longstep_ = 10.0f * dmax2_;
+        wmin_ = std::sqrt(acc) / dmax;
+        tlimit_ = n + 2;
+        agelim_ = static_cast<float>(2 * n) - 0.5f;
+    }
+
+    void run();
+
+private:
+    enum class Outcome { Continue, Return };
+    enum class Step { S4, S5, S6, S10, S11d, S12, Eval13 };
+
+    // 1-based views of the partitions.
+    float& J(int i, int k) { return jac_[static_cast<long>(i - 1) * n_ + (k - 1)]; }
+    float& G(int k, int i) { return ginv_[(k - 1) + static_cast<long>(i - 1) * n_]; }
+    float& dir(int k, int j) { return dirs_[static_cast<long>(k - 1) * n_ + (j - 1)]; }
+
+    Outcome evaluate();
+    void print_evaluation();
+    void finish();
+    void no_progress();
+    void call_limit();
+    bool form_inverse();
+    void refresh_setup();
+    Step new_directions(const float* delta);
+    void update_inverse();
+
+    int m_, n_;
+    float* f_;
+    float* x_;
+    float dstep_, dmax_, acc_;
+    int maxfun_;
+    int& iprint_;
+    const Residuals& calfun_;
+
+    float* jac_;
+    float* ginv_;
+    float* xbest_;
+    float* fbest_;
+    float* ages_;
+    float* dirs_;
+    float* scratch_;
+    float* phi_;
+    float* v1_;
+    float* v2_;
+    float* v3_;
+
+    float h2_, dmax2_, longstep_, wmin_, agelim_;
+    int tlimit_;
+
+    int calls_ = 0;
+    float s_ = 0.0f;       // sum of squares of the last evaluation
+    float sbest_ = -1.0f;  // best sum of squares
+    float r2_ = 0.0f;      // trust radius squared
+    float w_ = 0.0f;       // Marquardt parameter
+    float p_ = 0.0f;       // its square
+    float tau_ = 1.0f;     // increase factor of the radius
+    int t_ = 0;            // no-progress counter
+    int stage_ = 4;
+    int kd_ = 0;           // difference index of the Jacobian stage
+    int q_ = 0;            // consecutive long Marquardt steps
+    float qmin_ = 0.0f;    // their least length squared
+    long countdown_ = 0;
+    float spred_ = 0.0f;   // predicted sum of squares of the last step
+    bool inverse_ok_ = true;
+};
+
+Minimiser::Outcome Minimiser::evaluate() {
+    if (stage_ != 4 && calls_ >= maxfun_) {
+        call_limit();
+        return Outcome::Return;
+    }
+    ++calls_;
+    calfun_(m_, n_, f_, x_);
+    float s = 0.0f;
+    for (int i = 0; i < m_; ++i) s = s + f_[i] * f_[i];
+    s_ = s;
+    if (stage_ == 1 || stage_ == 3) {
+        if (s_ < sbest_) {
+            t_ = tlimit_;
+        } else if (r2_ <= h2_) {
+            --t_;
+            if (t_ <= 0) {
+                no_progress();
+                return Outcome::Return;
+            }
+        }
+    }
+    print_evaluation();
+    return Outcome::Continue;
+}
+
+void Minimiser::print_evaluation() {
+    const int p = iprint_;
+    if (p == 0) return;
+    const long ap = p < 0 ? -static_cast<long>(p) : p;
+    if (ap == 1) {
+        fmt::write(kChannel, kCallLine, {calls_});
+        print_table(kXTable, x_, n_);
+        fmt::write(kChannel, kSumLine, {s_});
+        if (p > 0) print_table(kFTable, f_, m_);
+        return;
+    }
+    --countdown_;
+    if (countdown_ > 0) return;
+    fmt::write(kChannel, kBestLine, {calls_});
+    countdown_ = ap;
+    if (s_ < sbest_ || sbest_ < 0.0f) {
+        print_table(kXTable, x_, n_);
+        fmt::write(kChannel, kSumLine, {s_});
+        if (p > 0) print_table(kFTable, f_, m_);
+    } else {
+        print_table(kXTable, xbest_, n_);
+        fmt::write(kChannel, kSumLine, {sbest_});
+        if (p > 0) print_table(kFTable, fbest_, m_);
+    }
+}
+
+/// Every return: the best point into X and F, and the final block.
+void Minimiser::finish() {
+    std::copy(xbest_, xbest_ + n_, x_);
+    std::copy(fbest_, fbest_ + m_, f_);
+    if (iprint_ == 0) return;
+    fmt::write(kChannel, kFinalLine, {calls_});
+    print_table(kXTable, xbest_, n_);
+    print_table(kFTable, fbest_, m_);
+    fmt::write(kChannel, kSumLine, {sbest_});
+}
+
+void Minimiser::no_progress() {
+    if (iprint_ == 0)
+        iprint_ = 1;
+    else
+        fmt::write(kChannel, kNoProgressLine);
+    finish();
+}
+
+void Minimiser::call_limit() {
+    if (iprint_ == 0)
+        iprint_ = 2;
+    else
+        fmt::write(kChannel, kLimitLine, {calls_});
+    finish();
+}
+
+/// Lays out the transposed augmented matrix and inverts it. A zero pivot
+/// (possible only without damping) leaves the inverse zero and returns false.
+bool Minimiser::form_inverse() {
+    const long ln = n_, lm = m_;
+    std::copy(jac_, jac_ + lm * ln, ginv_);
+    for (int k = 1; k <= n_; ++k)
+        for (int j = 1; j <= n_; ++j) G(j, m_ + k) = j == k ? w_ : 0.0f;
+    if (kvmb11(n_, m_ + n_, ginv_, n_, scratch_) == 0) return true;
+    std::fill(ginv_, ginv_ + (lm + ln) * ln, 0.0f);
+    return false;
+}
+
+/// A step along the oldest direction; the directions and ages rotate.
+void Minimiser::refresh_setup() {
+    for (int j = 1; j <= n_; ++j) x_[j - 1] = xbest_[j - 1] + dstep_ * dir(1, j);
+    for (int k = 1; k <= n_ - 1; ++k) ages_[k - 1] = ages_[k] + 1.0f;
+    ages_[n_ - 1] = 1.0f;
+    std::copy(dirs_, dirs_ + n_, v3_);
+    std::copy(dirs_ + n_, dirs_ + static_cast<long>(n_) * n_, dirs_);
+    std::copy(v3_, v3_ + n_, dirs_ + static_cast<long>(n_ - 1) * n_);
+}
+
+/// New direction set from the step delta (held in X on entry), the
+/// predicted residuals, and X set to the trial point.
+Minimiser::Step Minimiser::new_directions(const float* delta) {
+    float* c = v3_;
+    float e = 0.0f;
+    for (int j = 0; j < n_; ++j) e = e + delta[j] * delta[j];
+    const float a = 0.25f * e;
+    for (int k = 1; k <= n_; ++k) {
+        float s = 0.0f;
+        for (int j = 1; j <= n_; ++j) s = s + delta[j - 1] * dir(k, j);
+        c[k - 1] = s;
+    }
+    int l = 0;
+    float run = 0.0f;
+    for (int k = 1; k <= n_; ++k) {
+        run = run + c[k - 1] * c[k - 1];
+        if (run > a) {
+            l = k;
+            break;
+        }
+        ages_[k - 1] = ages_[k - 1] + 1.0f;
+    }
+    if (l > 0) {
+        for (int k = l; k <= n_ - 1; ++k) ages_[k - 1] = ages_[k] + 1.0f;
+        ages_[n_ - 1] = 1.0f;
+        stage_ = 1;
+        // Direction l to the front, its components likewise.
+        float* tmp = v2_;
+        std::copy(dirs_ + static_cast<long>(l - 1) * n_, dirs_ + static_cast<long>(l) * n_, tmp);
+        std::copy_backward(dirs_, dirs_ + static_cast<long>(l - 1) * n_, dirs_ + static_cast<long>(l) * n_);
+        std::copy(tmp, tmp + n_, dirs_);
+        const float cl = c[l - 1];
+        for (int k = l; k >= 2; --k) c[k - 1] = c[k - 2];
+        c[0] = cl;
+        // Re-orthonormalise so that the last direction is the step.
+        float* z = v1_;
+        std::fill(z, z + n_, 0.0f);
+        float sig = c[0] * c[0];
+        for (int k = 2; k <= n_; ++k) {
+            const float rho = std::sqrt((sig + c[k - 1] * c[k - 1]) * sig);
+            for (int j = 1; j <= n_; ++j) z[j - 1] = z[j - 1] + c[k - 2] * dir(k - 1, j);
+            for (int j = 1; j <= n_; ++j)
+                dir(k - 1, j) = sig / rho * dir(k, j) - c[k - 1] / rho * z[j - 1];
+            sig = sig + c[k - 1] * c[k - 1];
+        }
+        const float len = std::sqrt(e);
+        for (int j = 1; j <= n_; ++j) dir(n_, j) = delta[j - 1] / len;
+    }
+    // A zero step finds no leading direction; the set is then kept.
+
+    // Predicted residuals and their sum of squares.
+    float sp = 0.0f;
+    for (int i = 1; i <= m_; ++i) {
+        float ph = fbest_[i - 1];
+        for (int k = 1; k <= n_; ++k) ph = ph + J(i, k) * delta[k - 1];
+        phi_[i - 1] = ph;
+        sp = sp + ph * ph;
+    }
+    spred_ = sp;
+    for (int j = 0; j < n_; ++j) x_[j] = xbest_[j] + delta[j];
+    return Step::Eval13;
+}
+
+/// Rank-one corrections of the inverse and the Jacobian from the last pair
+/// of points; X and F hold the differences on entry.
+void Minimiser::update_inverse() {
+    const int mn = m_ + n_;
+    float* dx = x_;
+    float* df = f_;
+    for (int j = 0; j < n_; ++j) dx[j] = x_[j] - xbest_[j];
+    for (int i = 0; i < m_; ++i) df[i] = f_[i] - fbest_[i];
+
+    float theta = 0.0f;
+    for (int j = 0; j < n_; ++j) theta = theta + dx[j] * dx[j];
+    if (theta == 0.0f) return;  // the trial point fell back onto the best one
+
+    float* u = scratch_;  // m + n entries
+    float omega = 0.0f;
+    for (int i = 1; i <= mn; ++i) {
+        float s = 0.0f;
+        for (int k = 1; k <= n_; ++k) s = s + G(k, i) * dx[k - 1];
+        u[i - 1] = s;
+        omega = omega + s * s;
+    }
+    if (omega == 0.0f) return;
+    float* gu = v2_;
+    for (int k = 1; k <= n_; ++k) {
+        float s = 0.0f;
+        for (int i = 1; i <= mn; ++i) s = s + G(k, i) * u[i - 1];
+        gu[k - 1] = s;
+    }
+    for (int i = 1; i <= mn; ++i)
+        for (int k = 1; k <= n_; ++k) G(k, i) = G(k, i) - gu[k - 1] * u[i - 1] / omega;
+
+    // y = p dx + J' df, with the Jacobian before its update.
+    float* y = v3_;
+    for (int k = 1; k <= n_; ++k) {
+        float s = p_ * dx[k - 1];
+        for (int i = 1; i <= m_; ++i) s = s + J(i, k) * df[i - 1];
+        y[k - 1] = s;
+    }
+
+    // Broyden's update of the Jacobian.
+    for (int i = 1; i <= m_; ++i) {
+        float s = df[i - 1];
+        for (int k = 1; k <= n_; ++k) s = s - J(i, k) * dx[k - 1];
+        const float coef = s / theta;
+        for (int k = 1; k <= n_; ++k) J(i, k) = J(i, k) + coef * dx[k - 1];
+    }
+
+    float* v = scratch_;  // m + n entries; u is no longer needed
+    float eta = 0.0f;
+    float zeta = 0.0f;
+    for (int i = 1; i <= m_; ++i) {
+        float s = df[i - 1];
+        for (int k = 1; k <= n_; ++k) s = s - G(k, i) * y[k - 1];
+        v[i - 1] = s;
+    }
+    for (int k = 1; k <= n_; ++k) {
+        float s = w_ * dx[k - 1];
+        for (int j = 1; j <= n_; ++j) s = s - G(j, m_ + k) * y[j - 1];
+        v[m_ + k - 1] = s;
+    }
+    for (int i = 1; i <= m_; ++i) eta = eta + df[i - 1] * v[i - 1];
+    for (int k = 1; k <= n_; ++k) eta = eta + w_ * dx[k - 1] * v[m_ + k - 1];
+    for (int i = 1; i <= mn; ++i) zeta = zeta + v[i - 1] * v[i - 1];
+
+    if (0.01f * zeta <= std::fabs(eta - zeta)) {
+        inverse_ok_ = form_inverse();
+        return;
+    }
+    for (int k = 1; k <= n_; ++k) {
+        float s = dx[k - 1];
+        for (int i = 1; i <= m_; ++i) s = s - G(k, i) * df[i - 1];
+        float s2 = 0.0f;
+        for (int j = 1; j <= n_; ++j) s2 = s2 + G(k, m_ + j) * dx[j - 1];
+        const float xi = (s - w_ * s2) / eta;
+        for (int i = 1; i <= mn; ++i) G(k, i) = G(k, i) + xi * v[i - 1];
+    }
+}
+
+void Minimiser::run() {
+    if (m_ < 1 || n_ < 1) return;
+    if (iprint_ != 0) fmt::write(kChannel, kHeading);
+
+    // Difference Jacobian; a better point met on the way is taken over.
+    stage_ = 4;
+    kd_ = 0;
+    evaluate();
+    std::copy(x_, x_ + n_, xbest_);
+    std::copy(f_, f_ + m_, fbest_);
+    sbest_ = s_;
+    for (kd_ = 1; kd_ <= n_; ++kd_) {
+        x_[kd_ - 1] = xbest_[kd_ - 1] + dstep_;
+        evaluate();
+        for (int i = 1; i <= m_; ++i) J(i, kd_) = (f_[i - 1] - fbest_[i - 1]) / dstep_;
+        if (s_ < sbest_) {
+            xbest_[kd_ - 1] = x_[kd_ - 1];
+            std::copy(f_, f_ + m_, fbest_);
+            sbest_ = s_;
+        } else {
+            x_[kd_ - 1] = xbest_[kd_ - 1];
+        }
+    }
+
+    // Unit directions, ages n, n-1, ..., 1.
+    for (int k = 1; k <= n_; ++k) {
+        for (int j = 1; j <= n_; ++j) dir(k, j) = j == k ? 1.0f : 0.0f;
+        ages_[k - 1] = static_cast<float>(n_ - k + 1);
+    }
+
+    float* g = v1_;
+    float* d = v2_;
+    float a = 0.0f, e = 0.0f, sgd = 0.0f, pi = 0.0f, lambda = 0.0f;
+
+    Step next = Step::S4;
+    for (;;) {
+        switch (next) {
+        case Step::S4:
+            w_ = wmin_;
+            [[fallthrough]];
+        case Step::S5:
+            p_ = w_ * w_;
+            q_ = 0;
+            if (!form_inverse()) {
+                if (sbest_ <= acc_)
+                    finish();
+                else
+                    no_progress();
+                return;
+            }
+            [[fallthrough]];
+        case Step::S6: {
+            if (sbest_ <= acc_) {
+                finish();
+                return;
+            }
+            // Gradient and Marquardt step at the best point.
+            for (int k = 1; k <= n_; ++k) {
+                float sg = 0.0f;
+                for (int i = 1; i <= m_; ++i) sg = sg - J(i, k) * fbest_[i - 1];
+                g[k - 1] = sg;
+                float sd = 0.0f;
+                for (int i = 1; i <= m_; ++i) sd = sd - G(k, i) * fbest_[i - 1];
+                d[k - 1] = sd;
+            }
+            a = 0.0f;
+            e = 0.0f;
+            sgd = 0.0f;
+            for (int k = 0; k < n_; ++k) a = a + g[k] * g[k];
+            for (int k = 0; k < n_; ++k) e = e + d[k] * d[k];
+            for (int k = 0; k < n_; ++k) sgd = sgd + g[k] * d[k];
+            float jd2 = 0.0f;
+            float gamma = 0.0f;
+            for (int i = 1; i <= m_; ++i) {
+                float jd = 0.0f;
+                float jg = 0.0f;
+                for (int k = 1; k <= n_; ++k) jd = jd + J(i, k) * d[k - 1];
+                for (int k = 1; k <= n_; ++k) jg = jg + J(i, k) * g[k - 1];
+                jd2 = jd2 + jd * jd;
+                gamma = gamma + jg * jg;
+            }
+            pi = 2.0f * sgd - jd2;
+            // Small predicted reduction.
+            if (e <= dmax2_) {
+                const float len = std::sqrt(e);
+                if (pi + 2.0f * p_ * len * (dmax_ - len) - acc_ <= 0.0f) {
+                    finish();
+                    return;
+                }
+            } else if (pi + p_ * (dmax2_ - e) - acc_ <= 0.0f) {
+                finish();
+                return;
+            }
+            // Cauchy step.
+            lambda = a / gamma;
+            a = a * (lambda * lambda);
+            stage_ = 2;
+            next = Step::S10;
+            break;
+        }
+        case Step::S10: {
+            if (e <= r2_) {
+                if (w_ > wmin_) {
+                    next = Step::S4;
+                    break;
+                }
+                r2_ = std::max(e, h2_);
+                a = 0.25f * e;
+                tau_ = 1.0f;
+                if (e >= h2_) {
+                    std::copy(d, d + n_, x_);
+                    next = Step::S12;
+                    break;
+                }
+                stage_ = 3;
+                for (int j = 0; j < n_; ++j) x_[j] = xbest_[j] + d[j];
+                next = Step::Eval13;
+                break;
+            }
+            if (e <= longstep_) {
+                q_ = 0;
+            } else if (q_ <= 0) {
+                q_ = 1;
+                qmin_ = e;
+            } else {
+                q_ = q_ + 1;
+                qmin_ = std::min(qmin_, e);
+                if (q_ >= n_ + 2) {
+                    w_ = w_ * powf(qmin_ / dmax2_, 0.25f);
+                    if (6.0f * r2_ < dmax2_) {
+                        const float psi = std::sqrt(pi / e);
+                        if (psi > w_) w_ = std::min(w_ * powf(dmax2_ / (6.0f * r2_), 0.25f), psi);
+                    }
+                    next = Step::S5;
+                    break;
+                }
+            }
+            // Dogleg between the Cauchy point and the Marquardt step.
+            if (a >= r2_) {
+                if (r2_ <= 0.0f) {
+                    r2_ = std::min(dmax2_, a);
+                    if (r2_ < h2_) {
+                        r2_ = h2_;
+                        next = Step::S10;
+                        break;
+                    }
+                }
+                const float scale = lambda * std::sqrt(r2_ / a);
+                for (int j = 0; j < n_; ++j) x_[j] = scale * g[j];
+            } else {
+                const float sp = lambda * sgd;
+                const float dd = sp - r2_;
+                const float mu = (r2_ - a) / ((sp - a) + std::sqrt(dd * dd + (r2_ - a) * (e - r2_)));
+                for (int j = 0; j < n_; ++j) x_[j] = lambda * (1.0f - mu) * g[j] + mu * d[j];
+            }
+            e = 0.0f;
+            float s1 = 0.0f;
+            for (int j = 0; j < n_; ++j) e = e + x_[j] * x_[j];
+            for (int j = 1; j <= n_; ++j) s1 = s1 + x_[j - 1] * dir(1, j);
+            a = 0.25f * e;
+            next = ages_[0] > agelim_ && s1 * s1 < a ? Step::S11d : Step::S12;
+            break;
+        }
+        case Step::S11d:
+            refresh_setup();
+            next = Step::Eval13;
+            break;
+        case Step::S12:
+            next = new_directions(x_);
+            break;
+        case Step::Eval13: {
+            if (evaluate() == Outcome::Return) return;
+            bool accept = false;
+            if (stage_ == 1) {
+                const float thr = 0.9f * sbest_ + 0.1f * spred_;
+                if (s_ <= thr) {
+                    const float v = thr - s_;
+                    float alpha = 0.0f;
+                    float beta = 0.0f;
+                    for (int i = 0; i < m_; ++i) alpha = alpha + std::fabs((f_[i] - phi_[i]) * f_[i]);
+                    for (int i = 0; i < m_; ++i) beta = beta + (f_[i] - phi_[i]) * (f_[i] - phi_[i]);
+                    const float nu = 1.0f + v / (alpha + std::sqrt(alpha * alpha + v * beta));
+                    const float kappa = std::min(nu, std::min(tau_, 4.0f));
+                    tau_ = nu / kappa;
+                    r2_ = std::min(kappa * r2_, dmax2_);
+                    accept = true;
+                } else {
+                    r2_ = std::max(0.25f * r2_, h2_);
+                    tau_ = 1.0f;
+                    accept = s_ < sbest_;
+                }
+            } else {
+                accept = s_ < sbest_;
+            }
+            if (accept) {
+                sbest_ = s_;
+                std::swap_ranges(x_, x_ + n_, xbest_);
+                std::swap_ranges(f_, f_ + m_, fbest_);
+            }
+            if (stage_ == 3) {
+                stage_ = 2;
+                if (sbest_ <= acc_) {
+                    finish();
+                    return;
+                }
+                next = Step::S11d;
+                break;
+            }
+            update_inverse();
+            if (!inverse_ok_) {
+                if (sbest_ <= acc_)
+                    finish();
+                else
+                    no_progress();
+                return;
+            }
+            next = Step::S6;
+            break;
+        }
+        }
+    }
+}
+
+}  // namespace
+
+void kvva05(int m, int n, float* f, float* x, float dstep, float dmax, float acc, int maxfun,
+            int& iprint, float* w, const Residuals& calfun) {
+    Minimiser(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
+}
+
+}  // namespace karvel

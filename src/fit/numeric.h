@@ -1,0 +1,60 @@
+/// The numerical core of the fitting engine: the generalized inverse, the
+/// least-squares minimiser and the statistics derived after a fit.
+#pragma once
+
+#include <functional>
+
+namespace karvel {
+
+/// The residual routine the minimiser calls: fills f(1..m) for the
+/// variables x(1..n).
+using Residuals = std::function<void(int m, int n, float* f, float* x)>;
+
+/// Replaces the m x n matrix a (column by column, leading dimension ia,
+/// m <= n, full row rank) by the transpose of its generalized inverse.
+/// w needs 2m + n entries. Returns 0, or the stage at which a zero pivot
+/// stopped the work (m + 1 when m > n); the matrix is then left unfinished.
+int kvmb11(int m, int n, float* a, int ia, float* w);
+
+/// Work space the minimiser needs for m residuals and n variables.
+constexpr long kvva05_work_size(int m, int n) {
+    return 2L * m * n + 2L * n * n + 5L * n + 2L * m;
+}
+
+/// Minimises f(1)^2 + ... + f(m)^2 over x(1..n) without derivatives.
+/// On return x and f hold the best point and its residuals. iprint is the
+/// print control (printout on channel 16); when it is 0 on entry it reports
+/// the outcome: 0 converged, 1 no longer decreasing, 2 call limit reached.
+/// w needs kvva05_work_size(m, n) entries.
+void kvva05(int m, int n, float* f, float* x, float dstep, float dmax, float acc, int maxfun,
+            int& iprint, float* w, const Residuals& calfun);
+
+/// Standard errors after a fit: ss the sum of squares of f, v the n x n
+/// relative covariance matrix (leading dimension n), sigma(1..n) the
+/// relative standard errors, from the inverse left in the work space w.
+void kvserr(int m, int n, const float* f, const float* x, const float* w, float& ss, float* v,
+            float* sigma);
+
+/// Turns the covariance matrix v (n x n, leading dimension n) into
+/// percentage correlations in place.
+void covnor(float* v, int n);
+
+/// R-factor, reduced chi-squared, degrees of freedom, probability and the
+/// fit counter of the record chichi, from the observed values y, the
+/// error estimates e and the calculated values yc of m points.
+void kvchsq(const float* x, const float* y, const float* e, const float* yc, int m, int n);
+
+/// Probability that a chi-squared variable of nu degrees of freedom
+/// exceeds nu times the reduced chi-squared chisq.
+void kvprob(float& p, int nu, float chisq);
+
+/// The incomplete gamma function Q(a, x) = Gamma(a, x) / Gamma(a).
+double kvgamq(double a, double x);
+/// Series for P(a, x); gln receives ln Gamma(a).
+void kvgser(double& gamser, double a, double x, double& gln);
+/// Continued fraction for Q(a, x); gln receives ln Gamma(a).
+void kvgcf(double& gammcf, double a, double x, double& gln);
+/// ln Gamma(a) for a > 0.
+double kvgaln(double a);
+
+}  // namespace karvel

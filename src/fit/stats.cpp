@@ -1,0 +1,160 @@
+/// Statistics after a fit: standard errors, correlations, R-factor,
+/// reduced chi-squared and the chi-squared probability.
+#include <cmath>
+
+#include "fit/numeric.h"
+#include "session/records.h"
+#include "session/session.h"
+
+namespace karvel {
+
+namespace {
+// The series and the continued fraction are given room enough to converge
+// for every number of degrees of freedom the point capacity allows.
+constexpr int kItmax = 100000;
+constexpr double kEps = 3.0e-16;
+constexpr double kFpmin = 1.0e-30;
+}  // namespace
+
+void kvserr(int m, int n, const float* f, const float* x, const float* w, float& ss, float* v,
+            float* sigma) {
+    ss = 0.0f;
+    for (int i = 0; i < m; ++i) ss = ss + f[i] * f[i];
+    // G(k, i) of the minimiser's inverse, 1-based.
+    auto G = [m, n, w](int k, int i) { return w[static_cast<long>(m) * n + (k - 1) + static_cast<long>(i - 1) * n]; };
+    for (int k2 = 1; k2 <= n; ++k2) {
+        for (int k1 = 1; k1 <= n; ++k1) {
+            float& vk = v[(k1 - 1) + (k2 - 1) * n];
+            const float denom = x[k1 - 1] * x[k2 - 1];
+            if (x[k1 - 1] == 0.0f || x[k2 - 1] == 0.0f) {
+                // A variable that ended at zero has no relative error.
+                vk = 0.0f;
+                continue;
+            }
+            float sum = 0.0f;
+            for (int i = 1; i <= m; ++i) sum = sum + G(k1, i) * G(k2, i);
+            vk = sum / denom;
+        }
+    }
+    for (int k = 1; k <= n; ++k) {
+        if (m > n)
+            sigma[k - 1] = std::sqrt(v[(k - 1) + (k - 1) * n] * ss / static_cast<float>(m - n));
+        else
+            sigma[k - 1] = 0.0f;
+    }
+}
+
+void covnor(float* v, int n) {
+    auto V = [v, n](int i, int j) -> float& { return v[(i - 1) + (j - 1) * n]; };
+    for (int k = 1; k <= n; ++k) {
+        const float s = std::sqrt(V(k, k));
+        if (s > 0.0f) {
+            for (int j = 1; j <= n; ++j) V(k, j) = V(k, j) / s;
+            for (int i = 1; i <= n; ++i) V(i, k) = V(i, k) / s;
+        }
+    }
+    for (int i = 0; i < n * n; ++i) v[i] = v[i] * 100.0f;
+}
+
+void kvchsq(const float* /*x*/, const float* y, const float* e, const float* yc, int m, int n) {
+    chichi.rfacold = chichi.rfac;
+    chichi.chisqold = chichi.chisq;
+    chichi.rfac = 0.0f;
+    chichi.chisq = 0.0f;
+
+    float rsum = 0.0f;
+    float csum = 0.0f;
+    for (int i = 0; i < m; ++i) {
+        if (yc[i] != 0.0f && y[i] / yc[i] < 10000.0f) rsum = rsum + std::fabs((yc[i] - y[i]) / yc[i]);
+        if (e[i] != 0.0f && e[i] != 1.0f) csum = csum + (yc[i] - y[i]) * (yc[i] - y[i]) / (e[i] * e[i]);
+    }
+    chichi.rfac = m > 0 ? 100.0f * rsum / static_cast<float>(m) : 0.0f;
+
+    const int nu = m - n;
+    chichi.ndf = nu;
+    chichi.chisq = nu <= 0 ? 0.0f : csum / static_cast<float>(nu);
+    chichi.prob = 0.0f;
+    if (nu > 0) kvprob(chichi.prob, nu, chichi.chisq);
+    chichi.fitno = chichi.fitno + 1;
+}
+
+void kvprob(float& p, int nu, float chisq) {
+    const double a = 0.5 * nu;
+    const double x = a * static_cast<double>(chisq);
+    p = static_cast<float>(kvgamq(a, x));
+}
+
+double kvgamq(double a, double x) {
+    if (x < 0.0 || a <= 0.0) pause_run("bad arguments in kvgamq");
+    double gln = 0.0;
+    if (x < a + 1.0) {
+        double gamser = 0.0;
+        kvgser(gamser, a, x, gln);
+        return 1.0 - gamser;
+    }
+    double gammcf = 0.0;
+    kvgcf(gammcf, a, x, gln);
+    return gammcf;
+}
+
+void kvgser(double& gamser, double a, double x, double& gln) {
+    gln = kvgaln(a);
+    if (x <= 0.0) {
+        if (x < 0.0) pause_run("x < 0 in gser");
+        gamser = 0.0;
+        return;
+    }
+    double ap = a;
+    double sum = 1.0 / a;
+    double term = sum;
+    bool converged = false;
+    for (int n = 1; n <= kItmax; ++n) {
+        ap = ap + 1.0;
+        term = term * x / ap;
+        sum = sum + term;
+        if (std::fabs(term) < std::fabs(sum) * kEps) {
+            converged = true;
+            break;
+        }
+    }
+    if (!converged) pause_run("a too large, ITMAX too small in gser");
+    gamser = sum * std::exp(-x + a * std::log(x) - gln);
+}
+
+void kvgcf(double& gammcf, double a, double x, double& gln) {
+    gln = kvgaln(a);
+    double b = x + 1.0 - a;
+    double c = 1.0 / kFpmin;
+    double d = 1.0 / b;
+    double h = d;
+    bool converged = false;
+    for (int i = 1; i <= kItmax; ++i) {
+        const double an = -i * (i - a);
+        b = b + 2.0;
+        d = an * d + b;
+        if (std::fabs(d) < kFpmin) d = kFpmin;
+        c = b + an / c;
+        if (std::fabs(c) < kFpmin) c = kFpmin;
+        d = 1.0 / d;
+        const double del = d * c;
+        h = h * del;
+        if (std::fabs(del - 1.0) < kEps) {
+            converged = true;
+            break;
+        }
+    }
+    if (!converged) pause_run("a too large, ITMAX too small in gcf");
+    gammcf = std::exp(-x + a * std::log(x) - gln) * h;
+}
+
+double kvgaln(double a) {
+    static const double cof[6] = {76.18009172947146,     -86.50532032941678,
+                                  24.01409824083091,     -1.231739572450155,
+                                  0.001208650973866179, -0.000005395239384953};
+    const double t = a + 5.5;
+    double s = 1.000000000190015;
+    for (int j = 1; j <= 6; ++j) s = s + cof[j - 1] / (a + j);
+    return (a + 0.5) * std::log(t) - t + std::log(2.5066282746310007 * s / a);
+}
+
+}  // namespace karvel

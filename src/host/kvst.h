@@ -1,0 +1,17 @@
+/// The test host's model and reader: a Gaussian peak on a sloping background, read from a text file.
+#pragma once
+
+#include "karvel/karvel.h"
+
+namespace karvel {
+
+/// The Gaussian peak on a sloping background: P(1) centre, P(2) sigma,
+/// P(3) flat background, P(4) background slope, P(5) height.
+void gauss(const int& np, const float* p, const int& n, const float* x, const float* y, const float* e,
+           float* yc, float* r);
+
+/// Asks for a file name and reads a title line, two lines that are skipped
+/// and then groups of ten numbers, the pairs y, e of five points each.
+void myread(int& n, float* x, float* y, float* e, TextRef title);
+
+}  // namespace karvel

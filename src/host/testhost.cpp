@@ -1,0 +1,107 @@
+/// The test host's model `gauss` and reader `myread`.
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "host/kvst.h"
+#include "session/channels.h"
+#include "session/format.h"
+#include "session/records.h"
+
+namespace karvel {
+
+void gauss(const int&, const float* p, const int& n, const float* x, const float* y, const float*, float* yc,
+           float* r) {
+    for (int i = 0; i < n; ++i) {
+        // The residual may share storage with y, so y is read first.
+        const float yi = y[i];
+        const float t = (x[i] - p[0]) / p[1];
+        const float arg = -(t * t * 0.5f);
+        const float g = static_cast<float>(std::exp(static_cast<double>(arg)));
+        yc[i] = (g * p[4] + p[2]) + p[3] * x[i];
+        r[i] = yc[i] - yi;
+    }
+}
+
+namespace {
+
+bool is_separator(char c) { return c == ' ' || c == ',' || c == '\t' || c == '\r'; }
+
+constexpr int kGroupNumbers = 10;   // the numbers of one group: five pairs y, e
+constexpr int kMaxGroups = 320;     // the reader's capacity: 1600 points
+constexpr int kMaxNumbers = kGroupNumbers * kMaxGroups;
+
+}  // namespace
+
+void myread(int& n, float* x, float* y, float* e, TextRef title) {
+    constexpr int kChannel = 2;
+    fmt::write(6, "(' Give input filename : ',$)");
+    flusht(6);
+    // End of input at the prompt counts as an empty name.
+    if (fmt::read(5, "(A)", {infile}) != 0) infile.blank();
+    const std::string name(infile.trimmed());
+
+    if (name.empty() || io::open(kChannel, name, io::Status::Old) != 0) {
+        fmt::write(6, "(' CANNOT OPEN FILE ',A)", {name});
+        return;
+    }
+
+    // Everything is read into local storage first, so that a file that fails
+    // half way leaves the session's data and title as they were.
+    bool ok = true;
+    std::string head;
+    if (auto rec = io::read_record(kChannel)) {
+        head = *rec;
+    } else {
+        ok = false;
+    }
+    for (int k = 0; ok && k < 2; ++k) {
+        if (!io::read_record(kChannel)) ok = false;
+    }
+
+    std::vector<float> numbers;
+    numbers.reserve(kMaxNumbers);
+    while (ok && static_cast<int>(numbers.size()) < kMaxNumbers) {
+        const auto rec = io::read_record(kChannel);
+        if (!rec) break;
+        const std::string& line = *rec;
+        std::size_t i = 0;
+        while (i < line.size() && static_cast<int>(numbers.size()) < kMaxNumbers) {
+            if (is_separator(line[i])) {
+                ++i;
+                continue;
+            }
+            std::size_t j = i;
+            while (j < line.size() && !is_separator(line[j])) ++j;
+            float v = 0.0f;
+            // A value beyond the range of single precision is an error too.
+            if (!fmt::parse_real(std::string_view(line).substr(i, j - i), v) || std::isinf(v)) {
+                ok = false;
+                break;
+            }
+            numbers.push_back(v);
+            i = j;
+        }
+    }
+    io::close(kChannel);
+
+    if (!ok) {
+        fmt::write(6, "(' ERROR READING FILE ',A)", {name});
+        return;
+    }
+
+    // Only complete groups count; every point of them is taken.
+    const int groups = static_cast<int>(numbers.size()) / kGroupNumbers;
+    const int count = 5 * groups;
+    for (int i = 0; i < count; ++i) {
+        y[i] = numbers[2 * static_cast<std::size_t>(i)];
+        e[i] = numbers[2 * static_cast<std::size_t>(i) + 1];
+        x[i] = static_cast<float>(i + 1) * 0.1f - 2.0f;
+    }
+    // A file without a complete group leaves the title of the data kept.
+    if (count > 0) title.assign(head);
+    n = count;
+    fmt::write(6, "(I3,' lines have been read in')", {n});
+}
+
+}  // namespace karvel

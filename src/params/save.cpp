@@ -1,0 +1,54 @@
+/// The S command: writes the parameter file NAME.kvn.
+#include <string>
+#include <vector>
+
+#include "params/params.h"
+#include "session/channels.h"
+#include "session/format.h"
+#include "session/records.h"
+
+namespace karvel {
+
+namespace {
+
+/// Appends the records of one formatted write.
+void add(std::vector<std::string>& lines, std::string_view format, const fmt::Values& values) {
+    std::vector<std::string> recs = fmt::format_records(format, values);
+    for (std::string& r : recs) lines.push_back(std::move(r));
+}
+
+}  // namespace
+
+void kvsave(int n, const float* p, const float* s, int channel, const Text<20>& name) {
+    Text<20> when;
+    dayt(when);
+
+    std::vector<std::string> lines;
+    add(lines, "(A4,' V',F4.1,' using KARVEL V',F4.1,3X,A)", {tinc.name, version.host, version.package, when});
+    add(lines, "(1X,2G12.4,' H(Substep), ACC')", {fitcon.substep, fitcon.acc});
+    fmt::Values bounds;
+    for (int i = 1; i <= 6; ++i) bounds.emplace_back(fitlim.bound(i));
+    add(lines, "(1X,2G12.4,' FITTING LIMITS')", bounds);
+    add(lines, "(1X,2G12.4,' X PLOTTING LIMITS')", {pltlim(5), pltlim(6)});
+    add(lines, "(1X,2G12.4,' Y PLOTTING LIMITS')", {pltlim(7), pltlim(8)});
+    if (n > kMaxPar) n = kMaxPar;
+    if (n > 0) {
+        fmt::Values params;
+        for (int k = 1; k <= n; ++k) {
+            params.emplace_back(p[k - 1]);
+            params.emplace_back(s[k - 1]);
+            params.emplace_back(functc.name[k - 1]);
+        }
+        add(lines, "(1X,2G12.4,5X,A8)", params);
+    }
+
+    const std::string file(name.trimmed());
+    bool ok = !file.empty() && io::open(channel, file, io::Status::Unknown) == 0;
+    for (std::size_t i = 0; ok && i < lines.size(); ++i) {
+        ok = io::put(channel, lines[i]) && io::end_record(channel);
+    }
+    io::close(channel);
+    if (!ok) fmt::write(6, "(' CANNOT WRITE FILE ',A)", {file});
+}
+
+}  // namespace karvel

@@ -1,0 +1,71 @@
+/// The V command: lists the parameter table, or sets a value and step, or a fit-control value.
+#include "params/params.h"
+#include "plot/plot.h"
+#include "session/format.h"
+#include "session/records.h"
+#include "session/session.h"
+
+namespace karvel {
+
+void kvvals(int n, Text<8>* names, float* p, float* s, float*, float* old) {
+    prompt = 0;
+    flags(2) = 1;
+    const int k = trunc_int(tin.v(1));
+    const float v = tin.v(2);
+    const float step = tin.v(3);
+    const int out = tin.out;
+
+    if (k < 1) {
+        terase();
+        fmt::write(out, "(' KARVEL ',A4,' TITLE:',A)", {fitcon.vers, pltlic.title});
+        fmt::Values table{pltlic.y, pltlic.x};
+        for (int i = 1; i <= n; ++i) {
+            table.emplace_back(i);
+            table.emplace_back(names[i - 1]);
+            table.emplace_back(p[i - 1]);
+            table.emplace_back(old[i - 1]);
+            table.emplace_back(s[i - 1]);
+            table.emplace_back(errorc.dev(i));
+        }
+        fmt::write(out,
+                   "(' FITTING Y : ',A,'   VERSUS X : ',A,/,"
+                   "' NUMBER  PARAMETER   VALUE    (  OLD VALUE )     STEP    ',' % DEVIATION ',/,"
+                   "(1H ,I4,3X,A8,2X,G12.4,'(',G12.4,')',G12.4,F10.2))",
+                   table);
+        fmt::write(out,
+                   "(1X,' 100',5X,'MAXIMUM STEP ',G12.4,'   300  SUBSTEP',F10.5,/,"
+                   "'  200',5X,'ACCURACY    ',G12.4)",
+                   {fitcon.maxstep, fitcon.substep, fitcon.acc});
+        fmt::Values ranges{fitlim.m};
+        for (int i = 1; i <= 6; ++i) ranges.emplace_back(fitlim.bound(i));
+        fmt::write(out,
+                   "(' THERE ARE ',I4,' POINTS IN THE CURRENT',' RANGE SET BY \"ONLY\" COMMAND.',/,"
+                   "' CURRENT LIMITS (IF RANGE IS NON-ZERO) ARE : ',/,3(1X,G10.3,' TO',G10.3))",
+                   ranges);
+        return;
+    }
+
+    if (k <= n) {
+        // A run of V commands goes without option lines between them.
+        prompt = 1;
+        p[k - 1] = v;
+        if (step < -static_cast<float>(n)) {
+            fmt::write(out, "(' ONLY ',I3,' PARAMETERS TO CONSTRAIN - NEGATIVE',' STEP INPUT IGNORED')", {n});
+        } else {
+            s[k - 1] = step;
+        }
+        return;
+    }
+
+    // The fit-control values; other numbers and non-positive values are ignored.
+    if (!(v > 0.0f)) return;
+    if (k == 100) {
+        fitcon.maxstep = v;
+    } else if (k == 200) {
+        fitcon.acc = v;
+    } else if (k == 300) {
+        fitcon.substep = v;
+    }
+}
+
+}  // namespace karvel

@@ -1,0 +1,204 @@
+/// Plot composition: the frame, the points and curves drawn into it, the
+/// axis-limit check and the page-erase routines.
+#include <cpgplot.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "plot/plot.h"
+#include "session/format.h"
+#include "session/records.h"
+
+namespace karvel {
+
+namespace {
+
+// Plot devices whose last frame failed the limit check, by the graphics
+// library's device identifier. Drawing into such a frame would use whatever
+// window the device had before, so points, curves and the cursor read-out
+// wait for the next frame that succeeds.
+std::vector<int> failed_devices;
+
+int current_device() {
+    int id = 0;
+    cpgqid(&id);
+    return id;
+}
+
+void set_frame_valid(bool valid) {
+    const int id = current_device();
+    std::erase(failed_devices, id);
+    if (!valid) failed_devices.push_back(id);
+}
+
+bool finite_point(float x, float y) { return std::isfinite(x) && std::isfinite(y); }
+
+/// The text without trailing blanks, as the library's C interface wants it.
+std::string trimmed(std::string_view t) {
+    std::size_t n = t.size();
+    while (n > 0 && (t[n - 1] == ' ' || t[n - 1] == '\0')) --n;
+    std::string s(t.substr(0, n));
+    // An embedded NUL would end the text early; show it as a blank instead.
+    for (char& c : s)
+        if (c == '\0') c = ' ';
+    return s;
+}
+
+/// Draws a new frame; returns false when the limit check fails.
+bool draw_frame(const float* x, const float* y, int n, int mode, std::string_view t1,
+                std::string_view t2, std::string_view t3) {
+    erase();
+
+    float xlo = 1.0e20f;
+    float ylo = 1.0e20f;
+    float xhi = -1.0e20f;
+    float yhi = -1.0e20f;
+    if (mode == 0 && n <= 2) {
+        // The two entries are the limits themselves.
+        xlo = x[0];
+        xhi = x[1];
+        ylo = y[0];
+        yhi = y[1];
+    } else {
+        for (int i = 0; i < n; ++i) {
+            // A point that cannot be drawn does not widen the frame.
+            if (!finite_point(x[i], y[i])) continue;
+            xlo = std::fmin(xlo, x[i]);
+            xhi = std::fmax(xhi, x[i]);
+            ylo = std::fmin(ylo, y[i]);
+            yhi = std::fmax(yhi, y[i]);
+        }
+    }
+    spltc(4) = xlo;
+    spltc(5) = xhi;
+    spltc(6) = ylo;
+    spltc(7) = yhi;
+
+    if (!tdlmr(xlo, xhi, 800.0f)) return false;
+    if (!tdlmr(ylo, yhi, 500.0f)) return false;
+
+    spltc(8) = 1.0f / (xhi - xlo);
+    spltc(9) = 1.0f / (yhi - ylo);
+
+    if (spltc(2) == 0.0f && spltc(11) == 0.0f) {
+        // The emblem sits in a small box at the lower right corner of the page.
+        cpgsvp(0.858f, 0.968f, 0.0f, 0.105f);
+        cpgswin(0.0f, 1.0f, 0.0f, 1.0f);
+        cpgwnad(0.0f, 1.0f, 0.0f, 1.0f);
+        pubess(0.95f, 1);
+        cpgsvp(0.15f, 0.85f, 0.1f, 0.8f);
+    } else {
+        cpgsvp(spltc(2), spltc(11), spltc(3), spltc(12));
+    }
+    cpgswin(xlo, xhi, ylo, yhi);
+    cpgbox("ABCTNS", 0.0f, 4, "ABCTNSV", 0.0f, 4);
+
+    if (spltc(16) != 2.0f) {
+        cpgbbuf();
+        cpgmtxt("T", 1.5f, 0.5f, 0.5f, trimmed(t3).c_str());
+        cpgmtxt("B", 3.2f, 0.5f, 0.5f, trimmed(t1).c_str());
+        cpgmtxt("L", 5.0f, 0.5f, 0.5f, trimmed(t2).c_str());
+        cpgebuf();
+    }
+    return true;
+}
+
+/// Markers at the points whose coordinates are finite.
+void draw_markers(const float* x, const float* y, int n, int symbol) {
+    std::vector<float> xs;
+    std::vector<float> ys;
+    xs.reserve(static_cast<std::size_t>(n));
+    ys.reserve(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        if (!finite_point(x[i], y[i])) continue;
+        xs.push_back(x[i]);
+        ys.push_back(y[i]);
+    }
+    if (xs.empty()) return;
+    cpgbbuf();
+    cpgpt(static_cast<int>(xs.size()), xs.data(), ys.data(), symbol);
+    cpgebuf();
+}
+
+/// One vertical bar from Y - E to Y + E without end marks at every point
+/// where both ends are finite.
+void draw_error_bars(const float* x, const float* y, const float* e, int n) {
+    for (int i = 0; i < n; ++i) {
+        const float top = y[i] + e[i];
+        const float bottom = y[i] - e[i];
+        if (!std::isfinite(x[i]) || !std::isfinite(top) || !std::isfinite(bottom)) continue;
+        cpgerry(1, &x[i], &top, &bottom, 0.0f);
+    }
+}
+
+/// A polyline in the given style, broken at points that are not finite.
+void draw_polyline(const float* x, const float* y, int n, int style) {
+    int saved = 1;
+    cpgqls(&saved);
+    cpgsls(style);
+    cpgbbuf();
+    int i = 0;
+    while (i < n) {
+        while (i < n && !finite_point(x[i], y[i])) ++i;
+        const int start = i;
+        while (i < n && finite_point(x[i], y[i])) ++i;
+        if (i - start >= 2) cpgline(i - start, x + start, y + start);
+    }
+    cpgebuf();
+    cpgsls(saved);
+}
+
+}  // namespace
+
+bool plot_frame_valid() {
+    const int id = current_device();
+    for (int f : failed_devices)
+        if (f == id) return false;
+    return true;
+}
+
+bool tdlmr(float low, float high, float dimension) {
+    if (high > low && dimension > 0.0f && std::isfinite(high - low)) return true;
+    fmt::write(6, "(/,/,/,10X,'SMI =',E13.5,5X,'SMA =',E13.5,10X,'DIMENSION =',E13.5)",
+               {low, high, dimension});
+    return false;
+}
+
+void rsplt(const float* x, const float* y, const float* e, int n, int mode, int bars,
+           std::string_view t1, std::string_view t2, std::string_view t3) {
+    if (n < 0) n = 0;
+    if (mode >= 0) {
+        const bool ok = draw_frame(x, y, n, mode, t1, t2, t3);
+        set_frame_valid(ok);
+        if (!ok || mode == 0) return;
+    } else if (!plot_frame_valid()) {
+        return;
+    }
+
+    // |mode| without overflow for the most negative code.
+    const long long a = std::llabs(static_cast<long long>(mode));
+    if (a <= 99) {
+        draw_markers(x, y, n, static_cast<int>(a));
+        if (bars != 0) draw_error_bars(x, y, e, n);
+    } else {
+        draw_polyline(x, y, n, static_cast<int>(a / 100));
+    }
+
+    if (spltc(1) != 0.0f) poscur();
+}
+
+void erase() {
+    cpgask(0);
+    cpgpage();
+}
+
+void terase() {
+    if (tekenv != 0) {
+        erase();
+        flags(4) = 0;
+    }
+}
+
+}  // namespace karvel

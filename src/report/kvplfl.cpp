@@ -1,0 +1,123 @@
+/// The W command: the fit-and-data output file name.kpl with the titles,
+/// the data, the fitted points and the model sampled across the plot window.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "report/report.h"
+#include "session/channels.h"
+#include "session/records.h"
+
+namespace karvel {
+
+namespace {
+
+constexpr int kSamples = kMaxMarks;
+
+bool is_letter_or_digit(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+/// Forms `pltfle` from the first word of the argument text: one to five
+/// letters or digits followed by ".kpl". A word is cut to five characters,
+/// but its sixth must still be a letter or digit. Returns false (and says
+/// so) when the name is refused.
+bool form_name() {
+    pltfle.blank();
+    Text<10> work;
+    int j = 6;
+    for (int i = 1; i <= 6; ++i) {
+        const char c = tinc.line.at(i);
+        if (c == ' ') {
+            j = i;
+            break;
+        }
+        if (!is_letter_or_digit(c)) {
+            fmt::write(tin.out, "(' UNACCEPTABLE FILENAME (up to 5 numbers/characters)')");
+            return false;
+        }
+        work.at(i) = c;
+    }
+    if (j < 2) {
+        fmt::write(tin.out, "(' UNACCEPTABLE FILENAME (up to 5 numbers/characters)')");
+        return false;
+    }
+    std::string name(work.view().substr(0, static_cast<std::size_t>(j - 1)));
+    name += ".kpl";
+    pltfle = name;
+    return true;
+}
+
+/// The items of a block of points: three (or two) values per point.
+fmt::Values block(int count, const float* a, const float* b, const float* c) {
+    fmt::Values v;
+    for (int i = 0; i < count; ++i) {
+        v.emplace_back(a[i]);
+        v.emplace_back(b[i]);
+        if (c != nullptr) v.emplace_back(c[i]);
+    }
+    return v;
+}
+
+}  // namespace
+
+void kvplfl(const float* x, const float* y, const float* e, int n, const float* xs, const float* ys,
+            const float* yc, int m, const float* sx, const float* sy, int ns, int channel) {
+    const std::string_view name = pltfle.trimmed();
+    if (io::file_exists(name)) {
+        fmt::write(tin.out, "(' FILE ',A,' ALREADY EXISTS')", {pltfle});
+        return;
+    }
+    if (!open_for_writing(channel, name, io::Status::New)) {
+        cannot_open(name);
+        return;
+    }
+    // A block whose count is 0 is written as one empty line.
+    bool ok = write_records(channel, "(A)", {pltlic.title});
+    ok = write_records(channel, "(A)", {pltlic.x}) && ok;
+    ok = write_records(channel, "(A)", {pltlic.y}) && ok;
+    ok = write_records(channel, "(3I10)", {n, m, ns}) && ok;
+    ok = write_records(channel, "(3G12.5)", block(n, x, y, e)) && ok;
+    ok = write_records(channel, "(3G12.5)", block(m, xs, ys, yc)) && ok;
+    ok = write_records(channel, "(2G12.5)", block(ns, sx, sy, nullptr)) && ok;
+    ok = io::good(channel) && ok;
+    io::close(channel);
+    if (!ok) {
+        // An incomplete file would pass for a complete one and block the
+        // name for the next W command.
+        std::remove(std::string(name).c_str());
+        cannot_write(name);
+        return;
+    }
+    fmt::write(tin.out, "(' OUTPUT FILE \"',A,'\" COMPLETED')", {pltfle});
+}
+
+void write_command(Model model) {
+    if (flags(1) == 0 || flags(2) == 0) {
+        fmt::write(tin.out, "(' DATA AND/OR FUNCTION PARAMETERS NOT INITIALISED')");
+        return;
+    }
+    if (!form_name()) return;
+
+    // The model is sampled at 200 points: the first one step above the
+    // lower plot limit, the last at the upper. Its observed values and
+    // errors there are placeholders that do not reach the file.
+    const float step = (pltlim(6) - pltlim(5)) / static_cast<float>(kSamples);
+    for (int i = 1; i <= kSamples; ++i) pltfild.x(i) = pltlim(5) + static_cast<float>(i) * step;
+    Arr<float, kSamples> yobs;
+    Arr<float, kSamples> err;
+    Arr<float, kSamples> resid;
+    err.fill(1.0f);
+    const int np = functn.np;
+    const int ns = kSamples;
+    if (model != nullptr) {
+        model(np, functn.p.data(), ns, pltfild.x.data(), yobs.data(), err.data(), pltfild.y.data(), resid.data());
+    }
+
+    const int n = std::max(0, std::min(obsdat.n, kMaxPts));
+    const int m = std::max(0, std::min(fitlim.m, kMaxPts));
+    kvplfl(reditc.x.data(), reditc.y.data(), reditc.e.data(), n, obsdat.x.data(), obsdat.y.data(), caldat.yc.data(),
+           m, pltfild.x.data(), pltfild.y.data(), ns, 2);
+}
+
+}  // namespace karvel

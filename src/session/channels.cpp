@@ -1,0 +1,230 @@
+/// I/O channels: the terminal on channels 5 and 6, files on the others,
+/// record by record; the flush routine and the date text.
+#include "session/channels.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <map>
+
+namespace karvel::io {
+namespace {
+
+/// An open file channel. Records are read from the start; the first write
+/// cuts the file where the next record would have been read.
+struct FileChannel {
+    std::FILE* f = nullptr;
+    bool writing = false;
+    long next_record = 0;  // byte offset of the next record to read
+    bool record_open = false;
+};
+
+std::FILE* term_in = nullptr;  // nullptr: stdin
+std::FILE* term_out = nullptr; // nullptr: stdout
+
+std::FILE* terminal_in() { return term_in ? term_in : stdin; }
+std::FILE* terminal_out() { return term_out ? term_out : stdout; }
+
+/// The table of open file channels. It is never destroyed, so that the exit
+/// handler can still close the files.
+std::map<int, FileChannel>& files() {
+    static auto* table = new std::map<int, FileChannel>;
+    return *table;
+}
+
+void close_all_at_exit() {
+    auto& table = files();
+    while (!table.empty()) close(table.begin()->first);
+    std::fflush(stdout);
+}
+
+const bool exit_handler_registered = (std::atexit(close_all_at_exit), true);
+
+std::string trimmed_name(std::string_view name) {
+    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+    return std::string(name);
+}
+
+/// One line of the stream without its newline (and without a carriage
+/// return before it); a last line without a newline counts too.
+std::optional<std::string> read_line(std::FILE* f) {
+    std::string s;
+    bool any = false;
+    int c;
+    while ((c = std::getc(f)) != EOF) {
+        any = true;
+        if (c == '\n') break;
+        s.push_back(static_cast<char>(c));
+    }
+    if (!any) return std::nullopt;
+    if (!s.empty() && s.back() == '\r') s.pop_back();
+    return s;
+}
+
+FileChannel* find(int channel) {
+    auto it = files().find(channel);
+    return it == files().end() ? nullptr : &it->second;
+}
+
+/// Switches a file channel to writing: the file is cut at the position of
+/// the next record and written from there.
+bool start_writing(FileChannel& ch) {
+    if (ch.writing) return true;
+    if (std::fseek(ch.f, ch.next_record, SEEK_SET) != 0) return false;
+    if (ftruncate(fileno(ch.f), ch.next_record) != 0) return false;
+    ch.writing = true;
+    return true;
+}
+
+bool file_put(int channel, std::string_view text, bool newline) {
+    FileChannel* ch = find(channel);
+    if (!ch || !start_writing(*ch)) return false;
+    bool ok = text.empty() || std::fwrite(text.data(), 1, text.size(), ch->f) == text.size();
+    if (newline) {
+        ok = std::fputc('\n', ch->f) != EOF && ok;
+        ch->record_open = false;
+    } else {
+        ch->record_open = true;
+    }
+    return ok;
+}
+
+}  // namespace
+
+int open(int channel, std::string_view name, Status status) {
+    (void)exit_handler_registered;
+    if (channel == kStdin || channel == kStdout) return 1;
+    close(channel);
+    const std::string n = trimmed_name(name);
+    if (n.empty()) return 1;
+    const bool exists = file_exists(n);
+    std::FILE* f = nullptr;
+    switch (status) {
+        case Status::Old:
+            if (!exists) return 1;
+            [[fallthrough]];
+        case Status::Unknown:
+            if (exists) {
+                f = std::fopen(n.c_str(), "r+");
+                if (!f) f = std::fopen(n.c_str(), "r");  // read-only: writes fail
+            } else {
+                f = std::fopen(n.c_str(), "w+");
+            }
+            break;
+        case Status::New:
+            if (exists) return 1;
+            f = std::fopen(n.c_str(), "w+x");
+            break;
+    }
+    if (!f) return 1;
+    files()[channel] = FileChannel{f};
+    return 0;
+}
+
+void close(int channel) {
+    if (channel == kStdout) {
+        std::fflush(terminal_out());
+        return;
+    }
+    FileChannel* ch = find(channel);
+    if (!ch) return;
+    if (ch->writing && ch->record_open) std::fputc('\n', ch->f);
+    std::fclose(ch->f);
+    files().erase(channel);
+}
+
+bool is_open(int channel) {
+    return channel == kStdin || channel == kStdout || find(channel) != nullptr;
+}
+
+std::optional<std::string> read_record(int channel) {
+    if (channel == kStdin) {
+        std::fflush(terminal_out());
+        return read_line(terminal_in());
+    }
+    FileChannel* ch = find(channel);
+    if (!ch || ch->writing) return std::nullopt;
+    auto line = read_line(ch->f);
+    if (line) ch->next_record = std::ftell(ch->f);
+    return line;
+}
+
+bool put(int channel, std::string_view text) {
+    if (channel == kStdout) {
+        return text.empty() ||
+               std::fwrite(text.data(), 1, text.size(), terminal_out()) == text.size();
+    }
+    return file_put(channel, text, false);
+}
+
+bool end_record(int channel) {
+    if (channel == kStdout) return std::fputc('\n', terminal_out()) != EOF;
+    return file_put(channel, {}, true);
+}
+
+void flusht(int channel) {
+    if (channel == kStdout) {
+        std::fflush(terminal_out());
+        return;
+    }
+    if (FileChannel* ch = find(channel)) std::fflush(ch->f);
+}
+
+bool good(int channel) {
+    if (channel == kStdout) return std::fflush(terminal_out()) == 0;
+    FileChannel* ch = find(channel);
+    if (!ch) return false;
+    return std::fflush(ch->f) == 0 && std::ferror(ch->f) == 0;
+}
+
+bool file_exists(std::string_view name) {
+    const std::string n = trimmed_name(name);
+    struct stat st {};
+    return !n.empty() && ::stat(n.c_str(), &st) == 0;
+}
+
+void redirect_terminal(std::FILE* in, std::FILE* out) {
+    std::fflush(terminal_out());
+    term_in = in;
+    term_out = out;
+}
+
+}  // namespace karvel::io
+
+namespace karvel {
+
+namespace {
+
+/// The time to show: SOURCE_DATE_EPOCH when it holds a whole number of
+/// seconds, otherwise the clock.
+std::time_t current_time() {
+    if (const char* env = std::getenv("SOURCE_DATE_EPOCH"); env && *env) {
+        errno = 0;
+        char* end = nullptr;
+        const long long v = std::strtoll(env, &end, 10);
+        if (errno == 0 && end && *end == '\0') return static_cast<std::time_t>(v);
+    }
+    return std::time(nullptr);
+}
+
+}  // namespace
+
+void dayt(TextRef text) {
+    const std::time_t t = current_time();
+    // "Tue Dec  8 14:05:09 2026\n": day at 8, month at 4, time at 11, year at 20.
+    const char* c = std::ctime(&t);
+    if (!c || std::strlen(c) != 25) {
+        text.assign("");  // a year beyond four digits: no date to show
+        return;
+    }
+    std::string s;
+    s.append(c + 8, 2).append("-").append(c + 4, 3).append("-").append(c + 20, 4);
+    s.append(" ").append(c + 11, 8);
+    text.assign(s);
+}
+
+}  // namespace karvel

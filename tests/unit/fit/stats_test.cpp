@@ -1,0 +1,143 @@
+/// Tests of the statistics after a fit.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "fit/numeric.h"
+#include "session/records.h"
+
+namespace karvel {
+namespace {
+
+class Chisq : public ::testing::Test {
+protected:
+    void SetUp() override { chichi = Chichi{}; }
+};
+
+TEST_F(Chisq, PerfectFitGivesZerosAndProbabilityOne) {
+    const float x[3] = {1, 2, 3}, y[3] = {5, 6, 7}, e[3] = {2, 2, 2};
+    kvchsq(x, y, e, y, 3, 1);
+    EXPECT_EQ(chichi.rfac, 0.0f);
+    EXPECT_EQ(chichi.chisq, 0.0f);
+    EXPECT_EQ(chichi.ndf, 2);
+    EXPECT_EQ(chichi.prob, 1.0f);
+    EXPECT_EQ(chichi.fitno, 1);
+}
+
+TEST_F(Chisq, PointsLeftOutOfTheSumsStillCount) {
+    // Point 1: YC = 0, no R-factor term. Point 2: Y/YC = 10000, no term.
+    // Point 3: |(4 - 3)/4| = 0.25. Point 4: |(2 - 1)/2| = 0.5.
+    // R-factor = 100 * 0.75 / 4 = 18.75.
+    // Chi-squared: E = 0 and E = 1 are left out; point 3 (E = 2) adds
+    // 1/4, point 4 (E = 0.5) adds 4; 4.25 / (4 - 2) = 2.125.
+    const float x[4] = {0, 0, 0, 0};
+    const float y[4] = {1, 10000, 3, 1};
+    const float yc[4] = {0, 1, 4, 2};
+    const float e[4] = {0, 1, 2, 0.5f};
+    kvchsq(x, y, e, yc, 4, 2);
+    EXPECT_FLOAT_EQ(chichi.rfac, 18.75f);
+    EXPECT_FLOAT_EQ(chichi.chisq, 2.125f);
+    EXPECT_EQ(chichi.ndf, 2);
+    // Q(1, 2.125) = exp(-2.125) for two degrees of freedom.
+    EXPECT_NEAR(chichi.prob, std::exp(-2.125), 1e-7);
+
+    // Just below the ratio limit the point is counted.
+    const float y2[1] = {9999}, yc2[1] = {1}, e2[1] = {0};
+    kvchsq(x, y2, e2, yc2, 1, 1);
+    EXPECT_FLOAT_EQ(chichi.rfac, 999800.0f);
+    EXPECT_EQ(chichi.chisq, 0.0f);
+    EXPECT_EQ(chichi.prob, 0.0f);  // no degrees of freedom
+    EXPECT_EQ(chichi.ndf, 0);
+}
+
+TEST_F(Chisq, SecondFitShiftsTheOldValues) {
+    const float x[2] = {0, 0}, y[2] = {1, 1}, yc[2] = {2, 2}, e[2] = {2, 2};
+    kvchsq(x, y, e, yc, 2, 1);  // R = 50, chi2 = 0.5
+    const float yc2[2] = {1, 3};
+    kvchsq(x, y, e, yc2, 2, 1);  // R = 100 * (2/3) / 2, chi2 = 4/4 / 1 = 1
+    EXPECT_FLOAT_EQ(chichi.rfacold, 50.0f);
+    EXPECT_FLOAT_EQ(chichi.chisqold, 0.5f);
+    EXPECT_FLOAT_EQ(chichi.rfac, 100.0f / 3.0f);
+    EXPECT_FLOAT_EQ(chichi.chisq, 1.0f);
+    EXPECT_EQ(chichi.fitno, 2);
+}
+
+TEST(Gamma, LogGammaAtKnownPoints) {
+    EXPECT_NEAR(kvgaln(1.0), 0.0, 1e-10);
+    EXPECT_NEAR(kvgaln(5.0), std::log(24.0), 1e-10);
+    EXPECT_NEAR(kvgaln(0.5), 0.5 * std::log(M_PI), 1e-10);
+    EXPECT_NEAR(kvgaln(150.0), std::lgamma(150.0), 1e-9);
+}
+
+TEST(Gamma, IncompleteGammaBothBranches) {
+    EXPECT_EQ(kvgamq(1.0, 0.0), 1.0);
+    // x >= a + 1: the continued fraction; Q(1, x) = exp(-x).
+    EXPECT_NEAR(kvgamq(1.0, 2.0), std::exp(-2.0), 1e-15);
+    EXPECT_NEAR(kvgamq(1.0, 10.0), std::exp(-10.0), 1e-18);
+    // Q(1/2, x) = erfc(sqrt(x)), on both sides of x = a + 1.
+    EXPECT_NEAR(kvgamq(0.5, 0.3), std::erfc(std::sqrt(0.3)), 1e-12);
+    EXPECT_NEAR(kvgamq(0.5, 4.0), std::erfc(2.0), 1e-12);
+    // Q(2, x) = (1 + x) exp(-x), series branch.
+    EXPECT_NEAR(kvgamq(2.0, 1.5), 2.5 * std::exp(-1.5), 1e-12);
+}
+
+TEST(Gamma, ManyDegreesOfFreedomConvergeWithoutPausing) {
+    // 300 degrees of freedom, reduced chi-squared exactly 1: a = 150,
+    // x = 150, the series branch with well over a hundred terms.
+    float p = 0.0f;
+    kvprob(p, 300, 1.0f);
+    EXPECT_NEAR(p, 0.4891f, 1e-4f);
+    // The largest count the point capacity allows, and the other branch.
+    kvprob(p, 2099, 1.0f);
+    EXPECT_NEAR(p, 0.4959f, 1e-3f);
+    kvprob(p, 2099, 1.5f);
+    EXPECT_LT(p, 1e-30f);
+    kvprob(p, 2, 0.0f);
+    EXPECT_EQ(p, 1.0f);
+}
+
+TEST(Covnor, CorrelationsWithAZeroVarianceVariable) {
+    // Column by column, leading dimension 3; variable 3 has variance 0.
+    std::vector<float> v = {4, 2, 1, 2, 9, 3, 1, 3, 0};
+    covnor(v.data(), 3);
+    const float expect[9] = {100, 100.0f / 3, 50, 100.0f / 3, 100, 100, 50, 100, 0};
+    for (int i = 0; i < 9; ++i) EXPECT_NEAR(v[i], expect[i], 1e-4f) << i;
+}
+
+TEST(Kvserr, ErrorsFromTheInverseInTheWorkSpace) {
+    const int m = 3, n = 2;
+    std::vector<float> w(m * n + (m + n) * n, 0.0f);
+    auto G = [&](int k, int i) -> float& { return w[m * n + (k - 1) + (i - 1) * n]; };
+    G(1, 1) = 1; G(1, 3) = 1;
+    G(2, 2) = 2; G(2, 3) = 1;
+    G(1, 4) = 50; G(2, 5) = 50;  // the damping columns are not part of it
+    const float f[3] = {1, 1, 1};
+    float ss = 0, v[4], sigma[2];
+
+    const float x[2] = {2, 0.5f};
+    kvserr(m, n, f, x, w.data(), ss, v, sigma);
+    EXPECT_EQ(ss, 3.0f);
+    EXPECT_FLOAT_EQ(v[0], 2.0f / 4.0f);   // (1 + 1) / (2 * 2)
+    EXPECT_FLOAT_EQ(v[1], 1.0f);          // 1 / (2 * 0.5)
+    EXPECT_FLOAT_EQ(v[2], 1.0f);
+    EXPECT_FLOAT_EQ(v[3], 20.0f);         // (4 + 1) / 0.25
+    EXPECT_FLOAT_EQ(sigma[0], std::sqrt(1.5f));
+    EXPECT_FLOAT_EQ(sigma[1], std::sqrt(60.0f));
+
+    // A variable that ended at exactly 0: its row, column and error are 0.
+    const float x0[2] = {2, 0};
+    kvserr(m, n, f, x0, w.data(), ss, v, sigma);
+    EXPECT_FLOAT_EQ(v[0], 0.5f);
+    EXPECT_EQ(v[1], 0.0f);
+    EXPECT_EQ(v[2], 0.0f);
+    EXPECT_EQ(v[3], 0.0f);
+    EXPECT_EQ(sigma[1], 0.0f);
+    covnor(v, 2);
+    EXPECT_FLOAT_EQ(v[0], 100.0f);
+    EXPECT_EQ(v[1], 0.0f);
+    EXPECT_EQ(v[3], 0.0f);
+}
+
+}  // namespace
+}  // namespace karvel

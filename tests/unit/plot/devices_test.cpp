@@ -1,0 +1,526 @@
+/// Tests of the plot device manager on the real graphics library, each in a
+/// fresh temporary folder with its own environment.
+#include <cpgplot.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "plot/plot.h"
+#include "session/channels.h"
+
+namespace {
+
+using karvel::pgnend;
+using karvel::pgnopn;
+using karvel::pgnsel;
+using karvel::pgqnop;
+using karvel::pgrunx;
+using karvel::pgtktr;
+
+const char* const kVariables[] = {
+    "PGPLOT_ZOV_DEV_1", "PGPLOT_ZOV_DEV_2", "PGPLOT_ZOV_DEV_3", "PGPLOT_ZOV_DEV_4",
+    "PGPLOT_ZOV_DEV_5", "PGPLOT_ZOV_DEV_6", "PGPLOT_ZOV_DEV_7", "PGPLOT_ZOV_DEV_8",
+    "PGPLOT_ZOV_PPAGE", "PGPLOT_ZOV_PRINT_CMD", "PGPLOT_ZOV_PGRUNFIGDISP", "DISPLAY",
+};
+
+class Devices : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char* here = getcwd(nullptr, 0);
+        ASSERT_NE(here, nullptr);
+        home_ = here;
+        std::free(here);
+        std::string tmpl = ::testing::TempDir() + "devicesXXXXXX";
+        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+        dir_ = tmpl;
+        ASSERT_EQ(chdir(dir_.c_str()), 0);
+        for (const char* v : kVariables) {
+            const char* old = std::getenv(v);
+            saved_.emplace_back(v, old ? std::optional<std::string>(old) : std::nullopt);
+            unsetenv(v);
+        }
+        out_ = std::tmpfile();
+        ASSERT_NE(out_, nullptr);
+        karvel::io::redirect_terminal(nullptr, out_);
+    }
+
+    void TearDown() override {
+        for (int unit = 1; unit <= 8; ++unit) pgnend(unit);
+        karvel::io::redirect_terminal(nullptr, nullptr);
+        std::fclose(out_);
+        for (const auto& [name, value] : saved_) {
+            if (value) {
+                setenv(name.c_str(), value->c_str(), 1);
+            } else {
+                unsetenv(name.c_str());
+            }
+        }
+        EXPECT_EQ(chdir(home_.c_str()), 0);
+        const std::string cmd = "rm -rf '" + dir_ + "'";
+        (void)std::system(cmd.c_str());
+    }
+
+    /// Terminal output since the last call.
+    std::string terminal() {
+        karvel::flusht(6);
+        std::fflush(out_);
+        std::rewind(out_);
+        std::string s;
+        int c = 0;
+        while ((c = std::fgetc(out_)) != EOF) s += static_cast<char>(c);
+        std::rewind(out_);
+        EXPECT_EQ(ftruncate(fileno(out_), 0), 0);
+        return s;
+    }
+
+    static std::string contents(const std::string& name) {
+        std::ifstream in(name);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    static bool exists(const std::string& name) {
+        struct stat st {};
+        return ::stat(name.c_str(), &st) == 0;
+    }
+    static void write_file(const std::string& name, const std::string& text) {
+        std::ofstream(name) << text;
+    }
+
+    /// Opens a unit expecting success.
+    static void open_ok(int unit, const char* name) {
+        int status = 99;
+        pgnopn(unit, name, status);
+        ASSERT_EQ(status, 0);
+    }
+
+    /// Draws one empty frame on the current device (it starts a page).
+    static void draw_frame() { cpgenv(0.0f, 1.0f, 0.0f, 1.0f, 0, 0); }
+
+    std::string home_;
+    std::string dir_;
+    std::FILE* out_ = nullptr;
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+int count_of(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+    return n;
+}
+
+// The start-up sequence: screen on /NULL, hardcopy on the default /CPS with
+// the stem kvst#, the screen selected again, both closed at the end.
+TEST_F(Devices, NullScreenAndDefaultPostScriptHardcopy) {
+    setenv("PGPLOT_ZOV_DEV_1", "/NULL", 1);
+    open_ok(1, " ");
+    open_ok(2, "kvst#");
+    EXPECT_EQ(contents("sequ.seq"), "     1\n");
+
+    int flag = -1;
+    pgqnop(2, flag);
+    EXPECT_EQ(flag, 1);
+    pgqnop(3, flag);
+    EXPECT_EQ(flag, 0);
+    pgqnop(0, flag);
+    EXPECT_EQ(flag, 0);
+
+    int previous = -1;
+    int status = -1;
+    pgnsel(1, previous, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(previous, 2);
+    pgnsel(1, previous, status);  // already current
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(previous, 1);
+
+    // Drawing bracketed by two selections lands on the hardcopy file.
+    pgnsel(2, previous, status);
+    EXPECT_EQ(status, 0);
+    draw_frame();
+    int other = 0;
+    pgnsel(previous, other, status);
+    EXPECT_EQ(other, 2);
+    EXPECT_EQ(terminal(), "");
+
+    // Closing the hardcopy unit leaves the screen selected.
+    pgnend(2);
+    EXPECT_TRUE(exists("kvst001.ps"));
+    pgnsel(1, previous, status);
+    EXPECT_EQ(previous, 1);
+    pgqnop(2, flag);
+    EXPECT_EQ(flag, 0);
+
+    // A /NULL unit counts as a hardcopy device named after the stem.
+    pgnend(1);
+    pgnend(1);  // closing a closed unit says nothing
+    EXPECT_EQ(terminal(),
+              " %PGPLOT,  Closing file kvst001.ps\n"
+              " %PGPLOT,  Closing file pgplot\n");
+
+    // With nothing selected, previous is 0.
+    pgnsel(1, previous, status);
+    EXPECT_EQ(status, -1);
+    EXPECT_EQ(previous, 0);
+    EXPECT_EQ(terminal(), " %PGPLOT, PGNSEL - trying to select unopened unit   1\n");
+
+    // A closed unit can be opened again.
+    setenv("PGPLOT_ZOV_DEV_3", "/NULL", 1);
+    open_ok(3, "x");
+    pgnsel(3, previous, status);
+    EXPECT_EQ(previous, 3);
+    pgnend(3);
+    EXPECT_EQ(terminal(), " %PGPLOT,  Closing file x\n");
+}
+
+TEST_F(Devices, DefaultScreenWithoutDisplayOpensNullDevice) {
+    int status = -1;
+    pgnopn(1, " ", status);
+    EXPECT_EQ(status, 0);
+    int flag = -1;
+    pgtktr(1, flag);
+    EXPECT_EQ(flag, 0);  // GW is code 15
+    pgnend(1);           // a screen: no file to report
+    EXPECT_EQ(terminal(), " %PGPLOT, no X display: screen plots are not shown\n");
+}
+
+TEST_F(Devices, HardcopyNumbersWrapAndSurviveBadCounterFiles) {
+    setenv("PGPLOT_ZOV_DEV_2", "/CPS", 1);
+    write_file("sequ.seq", "   998\n");
+    open_ok(2, "kvst#");
+    pgnend(2);
+    EXPECT_EQ(contents("sequ.seq"), "   999\n");
+    open_ok(2, "kvst#");
+    pgnend(2);
+    EXPECT_EQ(contents("sequ.seq"), "     0\n");
+    EXPECT_EQ(terminal(),
+              " %PGPLOT,  Closing file kvst999.ps\n"
+              " %PGPLOT,  Closing file kvst000.ps\n");
+
+    // The remainder is the mathematical one: -5 + 1 gives 996.
+    write_file("sequ.seq", "    -5\n");
+    open_ok(2, "kvst#");
+    pgnend(2);
+    EXPECT_EQ(contents("sequ.seq"), "   996\n");
+
+    // An empty or unreadable counter counts from 001.
+    write_file("sequ.seq", "");
+    open_ok(2, "kv#");
+    pgnend(2);
+    EXPECT_EQ(contents("sequ.seq"), "     1\n");
+    write_file("sequ.seq", " abcde\n");
+    open_ok(2, "kv#");
+    pgnend(2);
+    EXPECT_EQ(contents("sequ.seq"), "     1\n");
+    EXPECT_EQ(terminal(),
+              " %PGPLOT,  Closing file kvst996.ps\n"
+              " %PGPLOT,  Closing file kv001.ps\n"
+              " %PGPLOT,  Closing file kv001.ps\n");
+
+    // A counter that cannot be used is reported, and the open goes on.
+    // A directory opens for reading only: reading finds no number and the
+    // write-back fails.
+    std::remove("sequ.seq");
+    ASSERT_EQ(mkdir("sequ.seq", 0755), 0);
+    open_ok(2, "kvst#");
+    pgnend(2);
+    EXPECT_TRUE(exists("kvst001.ps"));
+    EXPECT_EQ(terminal(),
+              " CANNOT WRITE FILE sequ.seq\n"
+              " %PGPLOT,  Closing file kvst001.ps\n");
+
+    // A link into a missing folder cannot be opened at all.
+    ASSERT_EQ(rmdir("sequ.seq"), 0);
+    ASSERT_EQ(symlink("missing/folder/sequ.seq", "sequ.seq"), 0);
+    open_ok(2, "kv#");
+    pgnend(2);
+    EXPECT_EQ(terminal(),
+              " CANNOT OPEN FILE sequ.seq\n"
+              " CANNOT WRITE FILE sequ.seq\n"
+              " %PGPLOT,  Closing file kv001.ps\n");
+}
+
+TEST_F(Devices, FileNamesFromTheSpecification) {
+    // A name without "#" gets no number; the library's VPS serves VCPS.
+    setenv("PGPLOT_ZOV_DEV_2", "fit/VCPS", 1);
+    open_ok(2, "kvst#");
+    draw_frame();
+    pgnend(2);
+    EXPECT_TRUE(exists("fit.ps"));
+    EXPECT_FALSE(exists("sequ.seq"));
+
+    setenv("PGPLOT_ZOV_DEV_2", "fit#/VCPS", 1);
+    open_ok(2, "kvst#");
+    pgnend(2);
+    EXPECT_TRUE(exists("fit001.ps"));
+
+    // The user's case of the name is kept; the type is given in upper case.
+    setenv("PGPLOT_ZOV_DEV_2", "Low#/cps", 1);
+    open_ok(2, "kvst#");
+    pgnend(2);
+    EXPECT_TRUE(exists("Low002.ps"));
+
+    // Only the last character gives way to the number.
+    setenv("PGPLOT_ZOV_DEV_2", "a#b/PS", 1);
+    open_ok(2, "kvst#");
+    pgnend(2);
+    EXPECT_TRUE(exists("a#003.ps"));
+
+    // No stem at all: pgplot.
+    setenv("PGPLOT_ZOV_DEV_2", "/CPS", 1);
+    open_ok(2, " ");
+    pgnend(2);
+    EXPECT_TRUE(exists("pgplot.ps"));
+    EXPECT_EQ(contents("sequ.seq"), "     3\n");
+    EXPECT_EQ(terminal(),
+              " %PGPLOT,  Closing file fit.ps\n"
+              " %PGPLOT,  Closing file fit001.ps\n"
+              " %PGPLOT,  Closing file Low002.ps\n"
+              " %PGPLOT,  Closing file a#003.ps\n"
+              " %PGPLOT,  Closing file pgplot.ps\n");
+
+    // A name with a dot is used unchanged; the library then adds ".ps",
+    // and the report names the file that was written.
+    setenv("PGPLOT_ZOV_DEV_2", "fit.eps/CPS", 1);
+    open_ok(2, "kvst#");
+    pgnend(2);
+    EXPECT_TRUE(exists("fit.eps.ps"));
+    EXPECT_EQ(terminal(), " %PGPLOT,  Closing file fit.eps.ps\n");
+}
+
+TEST_F(Devices, ImageAndPdfHardcopyFiles) {
+    setenv("PGPLOT_ZOV_DEV_2", "/PNG", 1);
+    open_ok(2, "kvst#");
+    draw_frame();
+    pgnend(2);
+    EXPECT_TRUE(exists("kvst001.png"));
+
+    // Several pages are written one file each; the first page is reported.
+    open_ok(2, "kvst#");
+    draw_frame();
+    draw_frame();
+    pgnend(2);
+    EXPECT_TRUE(exists("kvst002_0000.png"));
+
+    setenv("PGPLOT_ZOV_DEV_2", "/PDF", 1);
+    open_ok(2, "kvst#");
+    draw_frame();
+    pgnend(2);
+    EXPECT_TRUE(exists("kvst003.pdf"));
+
+    setenv("PGPLOT_ZOV_DEV_2", "pic/SVG", 1);
+    open_ok(2, "kvst#");
+    draw_frame();
+    pgnend(2);
+    EXPECT_TRUE(exists("pic.svg"));
+    EXPECT_EQ(terminal(),
+              " %PGPLOT,  Closing file kvst001.png\n"
+              " %PGPLOT,  Closing file kvst002_0000.png\n"
+              " %PGPLOT,  Closing file kvst003.pdf\n"
+              " %PGPLOT,  Closing file pic.svg\n");
+}
+
+TEST_F(Devices, RefusedSpecificationsLeaveTheUnitClosed) {
+    setenv("PGPLOT_ZOV_DEV_1", "/NULL", 1);
+    open_ok(1, " ");
+    int status = 0;
+    int flag = -1;
+
+    // The library has no GIF device; a number was drawn all the same.
+    setenv("PGPLOT_ZOV_DEV_2", "/GIF", 1);
+    pgnopn(2, "kvst#", status);
+    EXPECT_EQ(status, -1);
+    pgqnop(2, flag);
+    EXPECT_EQ(flag, 0);
+    EXPECT_EQ(contents("sequ.seq"), "     1\n");
+
+    setenv("PGPLOT_ZOV_DEV_2", "xyz", 1);
+    pgnopn(2, "kvst#", status);
+    EXPECT_EQ(status, -1);
+    setenv("PGPLOT_ZOV_DEV_2", "plot/QQQ", 1);
+    pgnopn(2, "kvst#", status);
+    EXPECT_EQ(status, -1);
+    setenv("PGPLOT_ZOV_DEV_2", "plot/", 1);
+    pgnopn(2, "kvst#", status);
+    EXPECT_EQ(status, -1);
+
+    // A composed name longer than the 30-character field is refused.
+    setenv("PGPLOT_ZOV_DEV_2", "abcdefghijklmnopqrstuvwxy#/CPS", 1);
+    pgnopn(2, "kvst#", status);
+    EXPECT_EQ(status, -1);
+
+    pgnopn(9, " ", status);
+    EXPECT_EQ(status, -1);
+    pgnopn(0, " ", status);
+    EXPECT_EQ(status, -1);
+
+    EXPECT_EQ(terminal(),
+              " %PGPLOT, Filename is kvst001#.gif/GIF\n"
+              " %PGPLOT, invalid PGPLOT_ZOV_DEV_2  /GIF\n"
+              " %PGPLOT, invalid PGPLOT_ZOV_DEV_2  xyz\n"
+              " %PGPLOT, invalid PGPLOT_ZOV_DEV_2  plot/QQQ\n"
+              " %PGPLOT, invalid PGPLOT_ZOV_DEV_2  plot/\n"
+              " %PGPLOT, Filename is abcdefghijklmnopqrstuvwxy002.p\n"
+              " %PGPLOT, invalid PGPLOT_ZOV_DEV_2  abcdefghijklmnopqrstuvwxy#/CPS\n"
+              " %PGPLOT,  invalid device(  9) for PGPLOT_ZOV_DEV_\n"
+              " %PGPLOT,  invalid device(  0) for PGPLOT_ZOV_DEV_\n");
+
+    // Nothing of that disturbed the screen unit.
+    int previous = -1;
+    pgnsel(1, previous, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(previous, 1);
+
+    // Opening an open unit is refused and the unit stays usable.
+    pgnopn(1, " ", status);
+    EXPECT_EQ(status, -1);
+    pgqnop(1, flag);
+    EXPECT_EQ(flag, 1);
+
+    // Selecting closed or impossible units.
+    pgnsel(3, previous, status);
+    EXPECT_EQ(status, -1);
+    EXPECT_EQ(previous, 1);
+    pgnsel(12, previous, status);
+    EXPECT_EQ(status, -1);
+    pgnsel(-1, previous, status);
+    EXPECT_EQ(status, -1);
+    EXPECT_EQ(terminal(),
+              " %PGPLOT, PGNOPN Device already open\n"
+              " %PGPLOT, PGNSEL - trying to select unopened unit   3\n"
+              " %PGPLOT, PGNSEL - trying to select unopened unit  12\n"
+              " %PGPLOT, PGNSEL - trying to select unopened unit  -1\n");
+}
+
+TEST_F(Devices, PrintCommandReceivesTheFileName) {
+    write_file("rec.sh", "echo \"$@\" >> printed.txt\n");
+    setenv("PGPLOT_ZOV_DEV_2", "/CPS", 1);
+    open_ok(2, "kvst#");
+    pgnend(2);
+    EXPECT_FALSE(exists("printed.txt"));
+    EXPECT_EQ(terminal(), " %PGPLOT,  Closing file kvst001.ps\n");
+
+    setenv("PGPLOT_ZOV_PRINT_CMD", "sh rec.sh -P lp", 1);
+    open_ok(2, "kvst#");
+    pgnend(2);
+    EXPECT_EQ(contents("printed.txt"), "-P lp kvst002.ps\n");
+    EXPECT_EQ(terminal(),
+              " %PGPLOT,  Closing file kvst002.ps\n"
+              " %PGPLOT,  Printing kvst002.ps\n");
+
+    // A name the shell would misread reaches the command as one word.
+    setenv("PGPLOT_ZOV_DEV_2", "a;b c.ps/CPS", 1);
+    open_ok(2, "kvst#");
+    pgnend(2);
+    EXPECT_EQ(contents("printed.txt"), "-P lp kvst002.ps\n-P lp a;b c.ps\n");
+    terminal();
+
+    // No file (the null device writes none): nothing is printed.
+    setenv("PGPLOT_ZOV_DEV_2", "/NULL", 1);
+    open_ok(2, "kvst#");
+    pgnend(2);
+    EXPECT_EQ(terminal(), " %PGPLOT,  Closing file kvst003\n");
+    EXPECT_EQ(count_of(contents("printed.txt"), "\n"), 2);
+}
+
+TEST_F(Devices, PlotsPerPage) {
+    auto pages_written = [](const char* ppage) {
+        if (ppage) {
+            setenv("PGPLOT_ZOV_PPAGE", ppage, 1);
+        } else {
+            unsetenv("PGPLOT_ZOV_PPAGE");
+        }
+        setenv("PGPLOT_ZOV_DEV_2", "pp/PS", 1);
+        int status = -1;
+        pgnopn(2, "kvst#", status);
+        EXPECT_EQ(status, 0);
+        for (int i = 0; i < 4; ++i) draw_frame();
+        pgnend(2);
+        return count_of(contents("pp.ps"), "%%Page:");
+    };
+    // Four frames: four pages, two pages of two plots, one page of four.
+    EXPECT_EQ(pages_written(nullptr), 4);
+    EXPECT_EQ(pages_written("2"), 2);
+    EXPECT_EQ(pages_written("  4 "), 1);
+    // A value that is not a whole number of at least 1 keeps one per page.
+    EXPECT_EQ(pages_written("2.5"), 4);
+    EXPECT_EQ(pages_written("0"), 4);
+    EXPECT_EQ(pages_written("-3"), 4);
+
+}
+
+TEST_F(Devices, SharedScreenTerminalTypes) {
+    int flag = -1;
+    int status = 0;
+
+    // CGW opens the null device here, but keeps its terminal-type code.
+    setenv("PGPLOT_ZOV_DEV_1", "/CGW", 1);
+    open_ok(1, " ");
+    pgtktr(1, flag);
+    EXPECT_EQ(flag, 1);
+    pgnend(1);
+    pgtktr(1, flag);  // the code outlives the open
+    EXPECT_EQ(flag, 1);
+
+    // The library has no TEK device, but the type was classified first.
+    setenv("PGPLOT_ZOV_DEV_3", "/TEK4010", 1);
+    pgnopn(3, " ", status);
+    EXPECT_EQ(status, -1);
+    pgtktr(3, flag);
+    EXPECT_EQ(flag, 1);
+    setenv("PGPLOT_ZOV_DEV_4", "/MS", 1);
+    pgnopn(4, " ", status);
+    pgtktr(4, flag);
+    EXPECT_EQ(flag, 1);
+
+    setenv("PGPLOT_ZOV_DEV_3", "/XW", 1);
+    pgnopn(3, " ", status);
+    pgtktr(3, flag);
+    EXPECT_EQ(flag, 0);
+    pgtktr(9, flag);
+    EXPECT_EQ(flag, 0);
+    pgtktr(0, flag);
+    EXPECT_EQ(flag, 0);
+    EXPECT_EQ(terminal(),
+              " %PGPLOT, no X display: screen plots are not shown\n"
+              " %PGPLOT, invalid PGPLOT_ZOV_DEV_3  /TEK4010\n"
+              " %PGPLOT, invalid PGPLOT_ZOV_DEV_4  /MS\n"
+              " %PGPLOT, invalid PGPLOT_ZOV_DEV_3  /XW\n");
+}
+
+TEST_F(Devices, DisplayProgram) {
+    int status = 0;
+    pgrunx("ab", status);
+    EXPECT_EQ(status, -1);
+    EXPECT_EQ(terminal(), " %PGPLOT, please setenv or DEFine PGPLOT_ZOV_PGRUNFIGDISP\n");
+
+    // A type that needs the program fails to open without it.
+    setenv("PGPLOT_ZOV_DEV_1", "/XDISP", 1);
+    pgnopn(1, " ", status);
+    EXPECT_EQ(status, -1);
+    EXPECT_EQ(terminal(),
+              " %PGPLOT, please setenv or DEFine PGPLOT_ZOV_PGRUNFIGDISP\n"
+              " %PGPLOT, invalid PGPLOT_ZOV_DEV_1  /XDISP\n");
+
+    // With it, the program is started in the background with its identifier.
+    write_file("rec.sh", "echo \"[$*]\" > started.tmp && mv started.tmp started.txt\n");
+    setenv("PGPLOT_ZOV_PGRUNFIGDISP", "sh rec.sh", 1);
+    pgrunx("ab", status);
+    EXPECT_EQ(status, 0);
+    for (int i = 0; i < 100 && !exists("started.txt"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(contents("started.txt"), "[-id ab]\n");
+    EXPECT_EQ(terminal(), "");
+}
+
+}  // namespace
