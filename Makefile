@@ -1,7 +1,7 @@
 # Set-up, build, run and test on a Debian machine.
 BUILD ?= build
 JOBS ?= 2
-PACKAGES = g++ cmake make pkg-config giza-dev libgtest-dev libbenchmark-dev xvfb xdotool
+PACKAGES = g++ cmake make pkg-config python3 giza-dev libgtest-dev libbenchmark-dev xvfb xdotool
 CMAKE_FLAGS ?=
 
 .PHONY: all deps configure build run test bench clean

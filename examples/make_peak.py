@@ -38,7 +38,7 @@ def main():
         counts = poisson(rng, mean)
         values.append((counts, math.sqrt(counts) if counts > 0 else 1.0))
     with open("peak.dat", "w") as out:
-        out.write("Gaussian peak on a sloping background, 350 channels\n")
+        out.write("Gaussian peak on a sloping background\n")
         out.write("pairs of counts and errors, five channels a line\n")
         out.write("channel j lies at j*0.1-2.0\n")
         for g in range(0, POINTS, 5):

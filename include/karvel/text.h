@@ -22,7 +22,7 @@ struct Text {
 
     void assign(std::string_view s) {
         const std::size_t n = std::min<std::size_t>(s.size(), N);
-        std::memcpy(c, s.data(), n);
+        if (n > 0) std::memcpy(c, s.data(), n);
         std::memset(c + n, ' ', N - n);
     }
     Text& operator=(std::string_view s) {
@@ -66,7 +66,7 @@ struct TextRef {
     TextRef(char* p_, int len_) : p(p_), len(len_) {}
     void assign(std::string_view s) const {
         const std::size_t n = std::min<std::size_t>(s.size(), static_cast<std::size_t>(len));
-        std::memcpy(p, s.data(), n);
+        if (n > 0) std::memcpy(p, s.data(), n);
         std::memset(p + n, ' ', static_cast<std::size_t>(len) - n);
     }
     std::string_view view() const { return std::string_view(p, static_cast<std::size_t>(len)); }

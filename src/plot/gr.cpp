@@ -28,7 +28,7 @@ std::string_view without_trailing_blanks(std::string_view s) {
 int grgenv(std::string_view name, TextRef value) {
     const std::string variable = "PGPLOT_" + std::string(without_trailing_blanks(name));
     const char* found = std::getenv(variable.c_str());
-    value.assign(found ? std::string_view(found) : std::string_view());
+    value.assign(found ? std::string_view(found) : std::string_view(""));
     return static_cast<int>(without_trailing_blanks(value.view()).size());
 }
 

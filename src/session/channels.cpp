@@ -21,6 +21,7 @@ struct FileChannel {
     bool writing = false;
     long next_record = 0;  // byte offset of the next record to read
     bool record_open = false;
+    bool failed = false;  // a write did not reach the file
 };
 
 std::FILE* term_in = nullptr;  // nullptr: stdin
@@ -75,14 +76,22 @@ FileChannel* find(int channel) {
 bool start_writing(FileChannel& ch) {
     if (ch.writing) return true;
     if (std::fseek(ch.f, ch.next_record, SEEK_SET) != 0) return false;
-    if (ftruncate(fileno(ch.f), ch.next_record) != 0) return false;
+    if (ftruncate(fileno(ch.f), ch.next_record) != 0) {
+        // Devices and pipes cannot be cut; only a regular file must be.
+        struct stat st {};
+        if (fstat(fileno(ch.f), &st) != 0 || S_ISREG(st.st_mode)) return false;
+    }
     ch.writing = true;
     return true;
 }
 
 bool file_put(int channel, std::string_view text, bool newline) {
     FileChannel* ch = find(channel);
-    if (!ch || !start_writing(*ch)) return false;
+    if (!ch) return false;
+    if (!start_writing(*ch)) {
+        ch->failed = true;
+        return false;
+    }
     bool ok = text.empty() || std::fwrite(text.data(), 1, text.size(), ch->f) == text.size();
     if (newline) {
         ok = std::fputc('\n', ch->f) != EOF && ok;
@@ -90,6 +99,7 @@ bool file_put(int channel, std::string_view text, bool newline) {
     } else {
         ch->record_open = true;
     }
+    if (!ok) ch->failed = true;
     return ok;
 }
 
@@ -178,7 +188,7 @@ bool good(int channel) {
     if (channel == kStdout) return std::fflush(terminal_out()) == 0;
     FileChannel* ch = find(channel);
     if (!ch) return false;
-    return std::fflush(ch->f) == 0 && std::ferror(ch->f) == 0;
+    return std::fflush(ch->f) == 0 && std::ferror(ch->f) == 0 && !ch->failed;
 }
 
 bool file_exists(std::string_view name) {

@@ -19,6 +19,8 @@ struct Value {
 
     Value(int v) : kind(Kind::Int), i(v) {}                       // NOLINT
     Value(float v) : kind(Kind::Real), r(v) {}                    // NOLINT
+    /// A double is written as the float it rounds to.
+    Value(double v) : kind(Kind::Real), r(static_cast<float>(v)) {}  // NOLINT
     Value(std::string_view v) : kind(Kind::Text), t(v) {}         // NOLINT
     Value(const char* v) : kind(Kind::Text), t(v) {}              // NOLINT
     Value(const std::string& v) : kind(Kind::Text), t(v) {}       // NOLINT

@@ -10,6 +10,7 @@
 namespace karvel {
 
 void plot_mtxt(const char* side, float disp, float coord, float fjust, std::string_view text) {
+    if (!plot_frame_valid()) return;  // nothing is drawn beside a frame that failed
     const std::string t(text);
     cpgbbuf();
     cpgmtxt(side, disp, coord, fjust, t.c_str());

@@ -15,9 +15,12 @@
 #   host             optional: the host program to run (default kvst)
 #   env              optional: extra VAR=value lines for the run
 #   status           optional: the expected exit status (default 0)
+#   check            optional: a bash script run afterwards in the folder, with the
+#                    tests folder as its argument; a non-zero status fails the case
 set -u
 build=$(cd "$1" && pwd)
 case_dir=$(cd "$2" && pwd)
+tests_dir=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -86,5 +89,8 @@ if [ -f "$case_dir/absent" ]; then
     while IFS= read -r name; do
         [ -n "$name" ] && [ -e "$work/$name" ] && { echo "file $name should not exist"; fail=1; }
     done < "$case_dir/absent"
+fi
+if [ -f "$case_dir/check" ]; then
+    (cd "$work" && bash "$case_dir/check" "$tests_dir") || { echo "check failed"; fail=1; }
 fi
 exit $fail

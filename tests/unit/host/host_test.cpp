@@ -9,7 +9,7 @@
 #include "host/host.h"
 #include "host/kvst.h"
 #include "session/records.h"
-#include "terminal.h"
+#include "support/terminal.h"
 
 namespace karvel {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "params/params.h"
 #include "session/records.h"
-#include "terminal.h"
+#include "support/terminal.h"
 
 namespace karvel {
 namespace {

@@ -6,7 +6,7 @@
 #include "params/params.h"
 #include "session/records.h"
 #include "session/session.h"
-#include "terminal.h"
+#include "support/terminal.h"
 
 namespace karvel {
 namespace {

@@ -144,7 +144,9 @@ TEST_F(Files, ReadThenWriteReplacesTheContents) {
     io::close(20);
     ASSERT_EQ(0, io::open(20, p));
     fmt::write(20, "('X',I2)", {5});
+    EXPECT_TRUE(io::good(20));
     io::close(20);
+    EXPECT_FALSE(io::good(20));
     EXPECT_EQ("X 5\n", contents(p));
 }
 
@@ -157,6 +159,12 @@ TEST_F(Files, FirstWriteCutsAtTheCurrentRecord) {
     EXPECT_FALSE(io::read_record(20));  // nothing to read after writing
     io::close(20);                       // the open record is ended
     EXPECT_EQ("A\nZ\nW\n", contents(p));
+}
+
+TEST_F(Files, FailedWritesAreReported) {
+    ASSERT_EQ(0, io::open(21, "/dev/full", io::Status::Old));
+    fmt::write(21, "('X')");
+    EXPECT_FALSE(io::good(21));
 }
 
 TEST_F(Files, FormattedReadOfAFileToItsEnd) {

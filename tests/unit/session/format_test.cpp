@@ -126,7 +126,7 @@ TEST(WriteControl, WriteEndsAtTheFirstDataItemWithoutValue) {
     EXPECT_EQ(Records{" "}, format_records("(1X,I4,24I5)", {}));
     EXPECT_EQ(Records{" THERE ARE   3 POINTS"}, format_records("(' THERE ARE ',I3,' POINTS')", {3}));
     EXPECT_EQ(Records{" 1 A"}, format_records("(I2,' A',I2,' B')", {1}));
-    EXPECT_EQ(Records{"   1.00     TO  2.00       0.500     TO 0.100E+04 "},
+    EXPECT_EQ(Records{" " "  1.00    " " TO" "  2.00    " " " " 0.500    " " TO" " 0.100E+04" " "},
               format_records("3(1X,G10.3,' TO',G10.3)", {1.0f, 2.0f, 0.5f, 1000.0f}));
     // An integer handed to a real item is written as a real.
     EXPECT_EQ(Records{"   2.000    "}, format_records("(G12.4)", {2}));

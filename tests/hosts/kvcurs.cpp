@@ -1,0 +1,24 @@
+/// A test host for the cursor read-out: the test host kvst, which on leaving
+/// the dialogue lists the positions recorded by the cursor.
+#include "host/kvst.h"
+#include "karvel/karvel.h"
+#include "session/format.h"
+#include "session/records.h"
+
+int main() {
+    using namespace karvel;
+    titlep.npar = 5;
+    titles.name[0] = "CENTRE";
+    titles.name[1] = "SIGMA";
+    titles.name[2] = "FLAT";
+    titles.name[3] = "BAKSLOPE";
+    titles.name[4] = "HEIGHT";
+    titles.x = "CHANNEL";
+    titles.y = "COUNTS";
+    version.host = 2.0f;
+    karvel::karvel(Text<4>("kvst"), myread, gauss);
+    fmt::write(6, "(' CURSOR POSITIONS',I4)", {cursorc.n});
+    for (int i = 1; i <= cursorc.n; ++i)
+        fmt::write(6, "(' POSITION',I4,2G15.7)", {i, cursorc.x(i), cursorc.y(i)});
+    return 0;
+}

@@ -1,0 +1,140 @@
+#!/usr/bin/env bash
+# The cursor read-out under a real X server: runs the test host on an /XW
+# screen inside Xvfb, switches the cursor on with C, draws the data with D and
+# picks positions with the keyboard through xdotool.
+#
+#   bash tests/session_x/cursor_test.sh [BUILD]      (default BUILD: build)
+#
+# The host kvcurs is kvst listing the recorded cursor positions when it ends;
+# the script checks the prompt lines, the number of positions and each
+# position against the world coordinates of the pixel it pointed at.
+set -u
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+exe="$build/kvcurs"
+[ -x "$exe" ] || { echo "no host program $exe"; exit 1; }
+for tool in Xvfb xdotool; do
+    command -v "$tool" > /dev/null || { echo "$tool is not installed"; exit 1; }
+done
+
+work=$(mktemp -d)
+xvfb_pid=""
+host_pid=""
+cleanup() {
+    { exec 3>&-; } 2> /dev/null
+    [ -n "$host_pid" ] && kill "$host_pid" 2> /dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2> /dev/null
+    wait 2> /dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    echo "--- terminal output:"
+    cat "$work/stdout" 2> /dev/null
+    echo "--- error output:"
+    cat "$work/stderr" 2> /dev/null
+    echo "0 passed, 1 failed"
+    exit 1
+}
+
+# Data: 20 points, x = -1.9 .. 0.0, y = 10 .. 200.
+{
+    echo "CURSOR TEST SPECTRUM"
+    echo "line two"
+    echo "line three"
+    for g in 0 1 2 3; do
+        line=""
+        for k in 1 2 3 4 5; do line="$line $(( (5 * g + k) * 10 )) 1"; done
+        echo "$line"
+    done
+} > "$work/cursor.dat"
+xlo=-1.9 xhi=0.0 ylo=10 yhi=200
+
+# The X server picks a free display and reports its number.
+Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp 4> "$work/display" 2> "$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -1 "$work/display")"
+
+mkfifo "$work/stdin"
+(cd "$work" && env -u PGPLOT_ZOV_PPAGE -u PGPLOT_ZOV_PRINT_CMD PGPLOT_ZOV_DEV_1=/XW \
+    PGPLOT_ZOV_DEV_2=/NULL "$exe" < "$work/stdin" > "$work/stdout" 2> "$work/stderr") &
+host_pid=$!
+exec 3> "$work/stdin"
+
+prompt=" LEFT MOUSE OR TYPE SPACE FOR X,Y OR RETURN TO CONTINUE"
+# The line may follow an open command prompt ("kvst> ") on the same line.
+prompts() { grep -o -F -- "$prompt" "$work/stdout" 2> /dev/null | wc -l; }
+wait_prompts() {
+    for _ in $(seq 200); do
+        [ "$(prompts)" -ge "$1" ] && return 0
+        sleep 0.05
+    done
+    fail "cursor prompt number $1 did not appear"
+}
+
+printf 'R\ncursor.dat\nC\nD\n' >&3
+wait_prompts 1
+win=$(xdotool search --sync --onlyvisible --name '^giza$' 2> /dev/null | head -1)
+[ -n "$win" ] || fail "no plot window"
+eval "$(xdotool getwindowgeometry --shell "$win")"
+# The drawing surface is 800 by 600 pixels, centred in the window.
+mx=$(( (WIDTH - 800) / 2 ))
+my=$(( (HEIGHT - 600) / 2 ))
+[ "$mx" -ge 0 ] && [ "$my" -ge 0 ] || fail "unexpected window size ${WIDTH}x${HEIGHT}"
+
+# Pixels (inside the frame, viewport 0.15..0.85 by 0.1..0.8) to pick.
+picks=("400 300" "200 450" "650 150" "300 200")
+# Real key events through the XTEST extension, with the pointer over the
+# pixel: the window has the input focus (there is no window manager).
+key_at() {  # key x y
+    xdotool windowfocus "$win" 2> /dev/null
+    xdotool mousemove --window "$win" $(( $2 + mx )) $(( $3 + my ))
+    sleep 0.2
+    xdotool key "$1"
+    sleep 0.2
+}
+for p in "${picks[@]:0:3}"; do key_at space $p; done
+key_at Return 10 10
+# A second plot: a first Return records nothing.
+printf 'D\n' >&3
+wait_prompts 2
+key_at Return 10 10
+# A third: a lower-case a picks.
+printf 'D\n' >&3
+wait_prompts 3
+key_at a ${picks[3]}
+key_at Return 10 10
+printf 'E\nN\n' >&3
+exec 3>&-
+for _ in $(seq 100); do kill -0 "$host_pid" 2> /dev/null || break; sleep 0.1; done
+kill -0 "$host_pid" 2> /dev/null && fail "the host did not end"
+wait "$host_pid"
+status=$?
+host_pid=""
+[ "$status" -eq 0 ] || fail "exit status $status"
+
+[ "$(prompts)" -eq 3 ] || fail "expected 3 cursor prompt lines, found $(prompts)"
+grep -q -x -F " CURSOR POSITIONS   4" "$work/stdout" || fail "expected 4 recorded positions"
+
+# Each recorded position lies within one pixel's width of its pixel's world point.
+i=0
+for p in "${picks[@]}"; do
+    i=$((i + 1))
+    set -- $p
+    line=$(grep -E "^ POSITION +$i " "$work/stdout") || fail "position $i missing"
+    awk -v px="$1" -v py="$2" -v xlo=$xlo -v xhi=$xhi -v ylo=$ylo -v yhi=$yhi -v line="$line" '
+        BEGIN {
+            split(line, f, " ")
+            x = xlo + ((px / 800 - 0.15) / 0.7) * (xhi - xlo)
+            y = ylo + (((1 - py / 600) - 0.1) / 0.7) * (yhi - ylo)
+            tx = (xhi - xlo) / 560; ty = (yhi - ylo) / 420
+            dx = f[3] - x; dy = f[4] - y
+            if (dx < 0) dx = -dx; if (dy < 0) dy = -dy
+            exit !(dx <= tx && dy <= ty)
+        }' || fail "position $i: got '$line', pixel ($1, $2)"
+done
+echo "1 passed, 0 failed"
