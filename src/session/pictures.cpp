@@ -11,6 +11,8 @@ namespace karvel {
 
 void plot_mtxt(const char* side, float disp, float coord, float fjust, std::string_view text) {
     if (!plot_frame_valid()) return;  // nothing is drawn beside a frame that failed
+    // The library counts trailing blanks when it centres a text.
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
     const std::string t(text);
     cpgbbuf();
     cpgmtxt(side, disp, coord, fjust, t.c_str());
