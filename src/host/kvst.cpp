@@ -3,16 +3,7 @@
 #include "karvel/karvel.h"
 
 int main() {
-    using namespace karvel;
-    titlep.npar = 5;
-    titles.name[0] = "CENTRE";
-    titles.name[1] = "SIGMA";
-    titles.name[2] = "FLAT";
-    titles.name[3] = "BAKSLOPE";
-    titles.name[4] = "HEIGHT";
-    titles.x = "CHANNEL";
-    titles.y = "COUNTS";
-    version.host = 2.0f;
-    karvel::karvel(Text<4>("kvst"), myread, gauss);
+    karvel::kvst_records();
+    karvel::karvel(karvel::Text<4>("kvst"), karvel::myread, karvel::gauss);
     return 0;
 }

@@ -14,4 +14,8 @@ void gauss(const int& np, const float* p, const int& n, const float* x, const fl
 /// and then groups of ten numbers, the pairs y, e of five points each.
 void myread(int& n, float* x, float* y, float* e, TextRef title);
 
+/// Sets the records the test host hands the package: five parameters, their
+/// names, the axis titles and the host version 2.0.
+void kvst_records();
+
 }  // namespace karvel

@@ -104,4 +104,16 @@ void myread(int& n, float* x, float* y, float* e, TextRef title) {
     fmt::write(6, "(I3,' lines have been read in')", {n});
 }
 
+void kvst_records() {
+    titlep.npar = 5;
+    titles.name[0] = "CENTRE";
+    titles.name[1] = "SIGMA";
+    titles.name[2] = "FLAT";
+    titles.name[3] = "BAKSLOPE";
+    titles.name[4] = "HEIGHT";
+    titles.x = "CHANNEL";
+    titles.y = "COUNTS";
+    version.host = 2.0f;
+}
+
 }  // namespace karvel

@@ -7,15 +7,7 @@
 
 int main() {
     using namespace karvel;
-    titlep.npar = 5;
-    titles.name[0] = "CENTRE";
-    titles.name[1] = "SIGMA";
-    titles.name[2] = "FLAT";
-    titles.name[3] = "BAKSLOPE";
-    titles.name[4] = "HEIGHT";
-    titles.x = "CHANNEL";
-    titles.y = "COUNTS";
-    version.host = 2.0f;
+    kvst_records();
     karvel::karvel(Text<4>("kvst"), myread, gauss);
     fmt::write(6, "(' CURSOR POSITIONS',I4)", {cursorc.n});
     for (int i = 1; i <= cursorc.n; ++i)

@@ -10,6 +10,7 @@
 #                    expression that must match the whole output line
 #   expected_stderr  optional: the expected standard error, exactly
 #   files/           optional: files copied into the folder before the run
+#   data             optional: names (one a line) of files in tests/data to copy there too
 #   expect/          optional: files that must exist afterwards with exactly this content
 #   absent           optional: names (one a line) of files that must not exist afterwards
 #   host             optional: the host program to run (default kvst)
@@ -30,6 +31,11 @@ exe="$build/$host"
 [ -x "$exe" ] || { echo "no host program $exe"; exit 1; }
 
 [ -d "$case_dir/files" ] && cp -r "$case_dir/files/." "$work/"
+if [ -f "$case_dir/data" ]; then
+    while IFS= read -r name; do
+        [ -n "$name" ] && cp "$tests_dir/data/$name" "$work/"
+    done < "$case_dir/data"
+fi
 
 envs=(PGPLOT_ZOV_DEV_1=/NULL PGPLOT_ZOV_DEV_2=/NULL SOURCE_DATE_EPOCH=1796738709 TZ=UTC)
 if [ -f "$case_dir/env" ]; then
