@@ -11,7 +11,8 @@
 #   expected_stderr  optional: the expected standard error, exactly
 #   files/           optional: files copied into the folder before the run
 #   data             optional: names (one a line) of files in tests/data to copy there too
-#   expect/          optional: files that must exist afterwards with exactly this content
+#   expect/          optional: files that must exist afterwards with exactly this content;
+#                    expect/NAME.re holds the lines of NAME as expected.re does
 #   absent           optional: names (one a line) of files that must not exist afterwards
 #   host             optional: the host program to run (default kvst)
 #   env              optional: extra VAR=value lines for the run
@@ -50,6 +51,27 @@ input=/dev/null
     "$exe" < "$input" > "$work/.stdout" 2> "$work/.stderr")
 status=$?
 
+# Compares a file line by line with its expectation, where a line starting
+# with ~ is an extended regular expression for the whole line.
+compare_lines() {
+    local want got i w g ok=0
+    mapfile -t want < "$1"
+    mapfile -t got < "$2"
+    if [ "${#want[@]}" != "${#got[@]}" ]; then
+        echo "$3 has ${#got[@]} lines, expected ${#want[@]}"; ok=1
+    fi
+    for i in "${!want[@]}"; do
+        w=${want[$i]}
+        g=${got[$i]-<missing>}
+        if [ "${w:0:1}" = "~" ]; then
+            [[ "$g" =~ ^${w:1}$ ]] || { echo "$3 line $((i + 1)): '$g' does not match '${w:1}'"; ok=1; }
+        elif [ "$w" != "$g" ]; then
+            echo "$3 line $((i + 1)): expected '$w'"; echo "$3 line $((i + 1)):   actual '$g'"; ok=1
+        fi
+    done
+    return $ok
+}
+
 fail=0
 want_status=0
 [ -f "$case_dir/status" ] && want_status=$(tr -d ' \n' < "$case_dir/status")
@@ -57,20 +79,7 @@ if [ "$status" != "$want_status" ]; then
     echo "exit status $status, expected $want_status"; fail=1
 fi
 if [ -f "$case_dir/expected.re" ]; then
-    mapfile -t want < "$case_dir/expected.re"
-    mapfile -t got < "$work/.stdout"
-    if [ "${#want[@]}" != "${#got[@]}" ]; then
-        echo "standard output has ${#got[@]} lines, expected ${#want[@]}"; fail=1
-    fi
-    for i in "${!want[@]}"; do
-        w=${want[$i]}
-        g=${got[$i]-<missing>}
-        if [ "${w:0:1}" = "~" ]; then
-            [[ "$g" =~ ^${w:1}$ ]] || { echo "line $((i + 1)): '$g' does not match '${w:1}'"; fail=1; }
-        elif [ "$w" != "$g" ]; then
-            echo "line $((i + 1)): expected '$w'"; echo "line $((i + 1)):   actual '$g'"; fail=1
-        fi
-    done
+    compare_lines "$case_dir/expected.re" "$work/.stdout" "standard output" || fail=1
 elif ! diff -u "$case_dir/expected" "$work/.stdout"; then
     echo "standard output differs (- expected, + actual)"; fail=1
 fi
@@ -84,7 +93,14 @@ fi
 if [ -d "$case_dir/expect" ]; then
     for f in "$case_dir"/expect/*; do
         name=$(basename "$f")
-        if [ ! -f "$work/$name" ]; then
+        if [ "${name%.re}" != "$name" ]; then
+            name=${name%.re}
+            if [ ! -f "$work/$name" ]; then
+                echo "missing file $name"; fail=1
+            else
+                compare_lines "$f" "$work/$name" "file $name" || fail=1
+            fi
+        elif [ ! -f "$work/$name" ]; then
             echo "missing file $name"; fail=1
         elif ! diff -u "$f" "$work/$name"; then
             echo "file $name differs"; fail=1
