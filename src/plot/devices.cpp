@@ -118,17 +118,6 @@ int plots_per_page() {
     return p > INT_MAX ? INT_MAX : static_cast<int>(p);
 }
 
-/// Writes the records of the format to the channel; false when any of them
-/// could not be written.
-bool write_records(int channel, std::string_view format, const fmt::Values& values) {
-    bool ok = true;
-    for (const std::string& record : fmt::format_records(format, values)) {
-        if (!io::put(channel, record)) ok = false;
-        if (!io::end_record(channel)) ok = false;
-    }
-    return ok;
-}
-
 /// Draws the next hardcopy number from the counter file and writes it back.
 /// A counter file that cannot be used is reported and counts from 0.
 int next_hardcopy_number() {
@@ -147,7 +136,7 @@ int next_hardcopy_number() {
     if (channel >= 0) {
         bool written = io::open(channel, kCounterFile, io::Status::Unknown) == 0;
         if (written) {
-            written = write_records(channel, "(1X,I5)", {m});
+            written = fmt::write(channel, "(1X,I5)", {m});
             io::close(channel);
         }
         if (!written) fmt::write(io::kStdout, "(' CANNOT WRITE FILE ',A)", {kCounterFile});

@@ -21,7 +21,7 @@ constexpr std::string_view kReturnLine = "(' TYPE RETURN TO CONTINUE ')";
 struct Listing {
     bool failed = false;
     void write(std::string_view format, const fmt::Values& values = {}) {
-        if (!write_records(kListing, format, values)) failed = true;
+        if (!fmt::write(kListing, format, values)) failed = true;
     }
 };
 

@@ -73,13 +73,13 @@ void kvplfl(const float* x, const float* y, const float* e, int n, const float* 
         return;
     }
     // A block whose count is 0 is written as one empty line.
-    bool ok = write_records(channel, "(A)", {pltlic.title});
-    ok = write_records(channel, "(A)", {pltlic.x}) && ok;
-    ok = write_records(channel, "(A)", {pltlic.y}) && ok;
-    ok = write_records(channel, "(3I10)", {n, m, ns}) && ok;
-    ok = write_records(channel, "(3G12.5)", block(n, x, y, e)) && ok;
-    ok = write_records(channel, "(3G12.5)", block(m, xs, ys, yc)) && ok;
-    ok = write_records(channel, "(2G12.5)", block(ns, sx, sy, nullptr)) && ok;
+    bool ok = fmt::write(channel, "(A)", {pltlic.title});
+    ok = fmt::write(channel, "(A)", {pltlic.x}) && ok;
+    ok = fmt::write(channel, "(A)", {pltlic.y}) && ok;
+    ok = fmt::write(channel, "(3I10)", {n, m, ns}) && ok;
+    ok = fmt::write(channel, "(3G12.5)", block(n, x, y, e)) && ok;
+    ok = fmt::write(channel, "(3G12.5)", block(m, xs, ys, yc)) && ok;
+    ok = fmt::write(channel, "(2G12.5)", block(ns, sx, sy, nullptr)) && ok;
     ok = io::good(channel) && ok;
     io::close(channel);
     if (!ok) {

@@ -47,15 +47,6 @@ bool open_for_writing(int channel, std::string_view name, io::Status status) {
     return io::open(channel, name, status) == 0;
 }
 
-bool write_records(int channel, std::string_view format, const fmt::Values& values) {
-    bool ok = true;
-    for (const std::string& record : fmt::format_records(format, values)) {
-        if (!io::put(channel, record)) ok = false;
-        if (!io::end_record(channel)) ok = false;
-    }
-    return ok;
-}
-
 void cannot_open(std::string_view name) { fmt::write(tin.out, "(' CANNOT OPEN FILE ',A)", {name}); }
 
 void cannot_write(std::string_view name) { fmt::write(tin.out, "(' CANNOT WRITE FILE ',A)", {name}); }
@@ -75,7 +66,7 @@ void lpout(const Text<4>& name, int channel) {
         cannot_open(kCounterFile);
         return;
     }
-    bool written = write_records(channel, "(1X,I5)", {number});
+    bool written = fmt::write(channel, "(1X,I5)", {number});
     written = io::good(channel) && written;
     io::close(channel);
     if (!written) {

@@ -34,10 +34,6 @@ float residual_value(const float* r, int m);
 /// folder or a file that cannot be written, or the open fails.
 bool open_for_writing(int channel, std::string_view name, io::Status status);
 
-/// Writes the records of a formatted write to a file channel and tells
-/// whether every record reached it.
-bool write_records(int channel, std::string_view format, const fmt::Values& values = {});
-
 /// The messages for a file that cannot be opened or written.
 void cannot_open(std::string_view name);
 void cannot_write(std::string_view name);

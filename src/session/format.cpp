@@ -735,13 +735,15 @@ std::vector<std::string> format_records(std::string_view format, const Values& v
     return Writer(parsed(format), values).run(open_end);
 }
 
-void write(int channel, std::string_view format, const Values& values) {
+bool write(int channel, std::string_view format, const Values& values) {
     bool open_end = false;
+    bool ok = true;
     const std::vector<std::string> records = format_records(format, values, &open_end);
     for (std::size_t i = 0; i < records.size(); ++i) {
-        io::put(channel, records[i]);
-        if (i + 1 < records.size() || !open_end) io::end_record(channel);
+        if (!io::put(channel, records[i])) ok = false;
+        if ((i + 1 < records.size() || !open_end) && !io::end_record(channel)) ok = false;
     }
+    return ok;
 }
 
 void write_text(TextRef dest, std::string_view format, const Values& values) {

@@ -52,8 +52,9 @@ using Targets = std::vector<Target>;
 std::vector<std::string> format_records(std::string_view format, const Values& values,
                                         bool* open_end = nullptr);
 
-/// Formatted write of the values to an I/O channel.
-void write(int channel, std::string_view format, const Values& values = {});
+/// Formatted write of the values to an I/O channel. Tells whether every
+/// record reached the channel.
+bool write(int channel, std::string_view format, const Values& values = {});
 
 /// Internal write: the first record goes into the text, filled from the left
 /// and padded with blanks (longer output is cut).
