@@ -17,6 +17,8 @@
 #   host             optional: the host program to run (default kvst)
 #   env              optional: extra VAR=value lines for the run
 #   status           optional: the expected exit status (default 0)
+#   make_expected.py optional: writes expected.re and expect/ into the folder given
+#                    as its argument; they are made before every run
 #   check            optional: a bash script run afterwards in the folder, with the
 #                    tests folder as its argument; a non-zero status fails the case
 set -u
@@ -31,6 +33,12 @@ host=kvst
 exe="$build/$host"
 [ -x "$exe" ] || { echo "no host program $exe"; exit 1; }
 
+if [ -f "$case_dir/make_expected.py" ]; then
+    made="$work/.expected"
+    mkdir -p "$made"
+    cp -r "$case_dir/." "$made/"
+    python3 "$case_dir/make_expected.py" "$made" || { echo "cannot make the expectations"; exit 1; }
+fi
 [ -d "$case_dir/files" ] && cp -r "$case_dir/files/." "$work/"
 if [ -f "$case_dir/data" ]; then
     while IFS= read -r name; do
@@ -72,6 +80,7 @@ compare_lines() {
     return $ok
 }
 
+[ -n "${made-}" ] && case_dir=$made
 fail=0
 want_status=0
 [ -f "$case_dir/status" ] && want_status=$(tr -d ' \n' < "$case_dir/status")

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the expectations of this case from the layouts of the listing, the
+"""Writes the expectations of this case (into the folder given as its
+argument, default its own) from the layouts of the listing, the
 fit-and-data file and the terminal, and from the example's data file.
 
 Fields that hold results of the fit are regular expressions of their width;
@@ -8,9 +9,11 @@ the model's sample positions) is computed here independently, in single
 precision where the package works in it."""
 import os
 import struct
+import sys
 
-here = os.path.dirname(os.path.abspath(__file__))
-root = os.path.join(here, '..', '..', '..')
+root = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', '..')
+here = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
+os.makedirs(os.path.join(here, 'expect'), exist_ok=True)
 
 
 def f32(v):
