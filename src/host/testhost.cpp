@@ -25,11 +25,12 @@ void gauss(const int&, const float* p, const int& n, const float* x, const float
 
 namespace {
 
-bool is_separator(char c) { return c == ' ' || c == ',' || c == '\t' || c == '\r'; }
+bool is_separator(char c) { return c == ' ' || c == ',' || c == '\t' || c == '\r' || c == '\n'; }
 
 constexpr int kGroupNumbers = 10;   // the numbers of one group: five pairs y, e
 constexpr int kMaxGroups = 320;     // the reader's capacity: 1600 points
 constexpr int kMaxNumbers = kGroupNumbers * kMaxGroups;
+constexpr std::size_t kMaxToken = 256;  // a longer word is no number
 
 }  // namespace
 
@@ -59,29 +60,33 @@ void myread(int& n, float* x, float* y, float* e, TextRef title) {
         if (!io::read_record(kChannel)) ok = false;
     }
 
+    // The numbers are streamed, a character at a time, so that a file
+    // without line ends costs no more memory than the numbers it holds.
     std::vector<float> numbers;
     numbers.reserve(kMaxNumbers);
+    std::string token;
+    bool token_too_long = false;
     while (ok && static_cast<int>(numbers.size()) < kMaxNumbers) {
-        const auto rec = io::read_record(kChannel);
-        if (!rec) break;
-        const std::string& line = *rec;
-        std::size_t i = 0;
-        while (i < line.size() && static_cast<int>(numbers.size()) < kMaxNumbers) {
-            if (is_separator(line[i])) {
-                ++i;
-                continue;
+        const int c = io::get_char(kChannel);
+        if (c != EOF && !is_separator(static_cast<char>(c))) {
+            if (token.size() < kMaxToken) {
+                token.push_back(static_cast<char>(c));
+            } else {
+                token_too_long = true;
             }
-            std::size_t j = i;
-            while (j < line.size() && !is_separator(line[j])) ++j;
+            continue;
+        }
+        if (!token.empty()) {
             float v = 0.0f;
             // A value beyond the range of single precision is an error too.
-            if (!fmt::parse_real(std::string_view(line).substr(i, j - i), v) || std::isinf(v)) {
+            if (token_too_long || !fmt::parse_real(token, v) || std::isinf(v)) {
                 ok = false;
                 break;
             }
             numbers.push_back(v);
-            i = j;
+            token.clear();
         }
+        if (c == EOF) break;
     }
     io::close(kChannel);
 
@@ -98,8 +103,9 @@ void myread(int& n, float* x, float* y, float* e, TextRef title) {
         e[i] = numbers[2 * static_cast<std::size_t>(i) + 1];
         x[i] = static_cast<float>(i + 1) * 0.1f - 2.0f;
     }
-    // A file without a complete group leaves the title of the data kept.
-    if (count > 0) title.assign(head);
+    // The title line was read before any group, so it is taken even when
+    // no group is complete.
+    title.assign(head);
     n = count;
     fmt::write(6, "(I3,' lines have been read in')", {n});
 }

@@ -2,6 +2,7 @@
 /// record by record; the flush routine and the date text.
 #include "session/channels.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +23,7 @@ struct FileChannel {
     long next_record = 0;  // byte offset of the next record to read
     bool record_open = false;
     bool failed = false;  // a write did not reach the file
+    bool streamed = false; // read by characters: the next record starts where reading stopped
 };
 
 std::FILE* term_in = nullptr;  // nullptr: stdin
@@ -51,7 +53,8 @@ std::string trimmed_name(std::string_view name) {
 }
 
 /// One line of the stream without its newline (and without a carriage
-/// return before it); a last line without a newline counts too.
+/// return before it); a last line without a newline counts too. Only the
+/// first kMaxRecord characters are kept; the rest of the line is skipped.
 std::optional<std::string> read_line(std::FILE* f) {
     std::string s;
     bool any = false;
@@ -59,7 +62,7 @@ std::optional<std::string> read_line(std::FILE* f) {
     while ((c = std::getc(f)) != EOF) {
         any = true;
         if (c == '\n') break;
-        s.push_back(static_cast<char>(c));
+        if (s.size() < kMaxRecord) s.push_back(static_cast<char>(c));
     }
     if (!any) return std::nullopt;
     if (!s.empty() && s.back() == '\r') s.pop_back();
@@ -75,7 +78,8 @@ FileChannel* find(int channel) {
 /// the next record and written from there.
 bool start_writing(FileChannel& ch) {
     if (ch.writing) return true;
-    if (std::fseek(ch.f, ch.next_record, SEEK_SET) != 0) return false;
+    if (ch.streamed) ch.next_record = std::ftell(ch.f);
+    if (ch.next_record < 0 || std::fseek(ch.f, ch.next_record, SEEK_SET) != 0) return false;
     if (ftruncate(fileno(ch.f), ch.next_record) != 0) {
         // Devices and pipes cannot be cut; only a regular file must be.
         struct stat st {};
@@ -103,6 +107,29 @@ bool file_put(int channel, std::string_view text, bool newline) {
     return ok;
 }
 
+/// Opens an existing file for reading and, where allowed, writing. Anything
+/// but a regular file (a folder, a FIFO, a device) is refused; the check is
+/// made on the opened file without blocking, so a FIFO cannot hold it up.
+std::FILE* open_existing(const std::string& name) {
+    bool writable = true;
+    int fd = ::open(name.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        writable = false;  // read-only: writes fail
+        fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    }
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE* f = ::fdopen(fd, writable ? "r+" : "r");
+    if (!f) ::close(fd);
+    return f;
+}
+
 }  // namespace
 
 int open(int channel, std::string_view name, Status status) {
@@ -119,8 +146,7 @@ int open(int channel, std::string_view name, Status status) {
             [[fallthrough]];
         case Status::Unknown:
             if (exists) {
-                f = std::fopen(n.c_str(), "r+");
-                if (!f) f = std::fopen(n.c_str(), "r");  // read-only: writes fail
+                f = open_existing(n);
             } else {
                 f = std::fopen(n.c_str(), "w+");
             }
@@ -159,8 +185,18 @@ std::optional<std::string> read_record(int channel) {
     FileChannel* ch = find(channel);
     if (!ch || ch->writing) return std::nullopt;
     auto line = read_line(ch->f);
-    if (line) ch->next_record = std::ftell(ch->f);
+    if (line) {
+        ch->next_record = std::ftell(ch->f);
+        ch->streamed = false;
+    }
     return line;
+}
+
+int get_char(int channel) {
+    FileChannel* ch = find(channel);
+    if (!ch || ch->writing) return EOF;
+    ch->streamed = true;
+    return std::getc(ch->f);
 }
 
 bool put(int channel, std::string_view text) {

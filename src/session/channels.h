@@ -20,8 +20,12 @@ enum class Status {
     New,      // the file must not exist; it is created
 };
 
+/// The most characters of a line that a record read keeps.
+constexpr std::size_t kMaxRecord = 4096;
+
 /// Opens a file channel. Returns 0 on success, a positive value when the file
-/// cannot be opened (or created). Reading starts at the first record; the
+/// cannot be opened (or created). Only a regular file can be opened: a
+/// folder, a FIFO or a device is refused. Reading starts at the first record; the
 /// first write cuts the file at the current record and writes from there.
 int open(int channel, std::string_view name, Status status = Status::Unknown);
 /// Closes a file channel; closing a channel that is not open does nothing.
@@ -29,8 +33,13 @@ void close(int channel);
 bool is_open(int channel);
 
 /// Reads the next record (line, without its newline) of the channel. Returns
-/// nothing at end of file or on a channel that is not open.
+/// nothing at end of file or on a channel that is not open. Characters past
+/// the first kMaxRecord of a line are skipped.
 std::optional<std::string> read_record(int channel);
+
+/// Reads the next character of a file channel, for readers that stream
+/// their input rather than take it a line at a time. EOF at the end.
+int get_char(int channel);
 
 /// Writes text to the channel. A record ends with end_record().
 /// Returns false when the channel is not open or the write failed.

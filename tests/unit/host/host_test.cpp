@@ -1,5 +1,6 @@
 /// The data input of R, the test host's reader and its Gaussian model.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <filesystem>
@@ -8,6 +9,7 @@
 
 #include "host/host.h"
 #include "host/kvst.h"
+#include "session/channels.h"
 #include "session/records.h"
 #include "support/terminal.h"
 
@@ -186,6 +188,7 @@ TEST_F(Reader, NoCompleteGroupGivesNone) {
     EXPECT_EQ(run(f + "\n"), " Give input filename :   0 lines have been read in\n");
     EXPECT_EQ(n, 0);
     EXPECT_EQ(x[0], -99.0f);
+    EXPECT_EQ(title.view(), "MY SPECTRUM, a title line that is longer than fift");  // read before any group
     const std::string g = file("e.dat", kHead);
     run(g + "\n");
     EXPECT_EQ(n, 0);
@@ -209,11 +212,26 @@ TEST_F(Reader, BadFilesKeepTheData) {
         file("expo.dat", kHead + "1E 2 3 4 5 6 7 8 9 10\n"),
         file("dot.dat", kHead + ". 2 3 4 5 6 7 8 9 10\n"),
         file("huge.dat", kHead + "1E39 2 3 4 5 6 7 8 9 10\n"),
+        file("word.dat", kHead + "1" + std::string(300, '0') + " 2 3 4 5 6 7 8 9 10\n"),
     };
     for (const std::string& f : bad) {
         EXPECT_EQ(run(f + "\n"), " Give input filename :  ERROR READING FILE " + f + "\n");
         expect_kept();
     }
+}
+
+TEST_F(Reader, NotRegularFilesAndFilesWithoutLineEnds) {
+    const std::string fifo = (dir / "fifo").string();
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));  // would block an ordinary open
+    EXPECT_EQ(run(fifo + "\n"), " Give input filename :  CANNOT OPEN FILE " + fifo + "\n");
+    expect_kept();
+    // Numbers on one line far longer than a record: streamed, not cut.
+    std::string data;
+    for (int g = 0; g < 60; ++g) data += "1.00000000 2.00000000 3.00000000 4.00000000 5.00000000 6.00000000 7.0000000 8.0 9.0 10.0 ";
+    ASSERT_GT(data.size(), io::kMaxRecord);
+    const std::string f = file("oneline.dat", kHead + data);
+    EXPECT_EQ(run(f + "\n"), " Give input filename : 300 lines have been read in\n");
+    EXPECT_EQ(y[299], 9.0f);
 }
 
 TEST_F(Reader, AtMost1600Points) {

@@ -225,14 +225,14 @@ TEST_F(Devices, HardcopyNumbersWrapAndSurviveBadCounterFiles) {
               " %PGPLOT,  Closing file kv001.ps\n");
 
     // A counter that cannot be used is reported, and the open goes on.
-    // A directory opens for reading only: reading finds no number and the
-    // write-back fails.
+    // A folder cannot be opened, nor written back.
     std::remove("sequ.seq");
     ASSERT_EQ(mkdir("sequ.seq", 0755), 0);
     open_ok(2, "kvst#");
     pgnend(2);
     EXPECT_TRUE(exists("kvst001.ps"));
     EXPECT_EQ(terminal(),
+              " CANNOT OPEN FILE sequ.seq\n"
               " CANNOT WRITE FILE sequ.seq\n"
               " %PGPLOT,  Closing file kvst001.ps\n");
 

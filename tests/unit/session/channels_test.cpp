@@ -2,8 +2,11 @@
 #include "session/channels.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -69,11 +72,11 @@ TEST_F(Terminal, PromptIsFlushedBeforeTheReadAndTheLineContinuesAfterIt) {
     EXPECT_EQ(" Give input filename :  READ\n", output());
 }
 
-TEST_F(Terminal, LinesOfAnyLengthAndALastLineWithoutNewline) {
-    const std::string longline(5000, 'x');
-    type("first\n" + longline + "\nsecond\r\n\nlast");
+TEST_F(Terminal, LongLinesAreCutAndALastLineWithoutNewlineCounts) {
+    const std::string longline(io::kMaxRecord, 'x');
+    type("first\n" + longline + "yyyy\nsecond\r\n\nlast");
     EXPECT_EQ("first", io::read_record(5));
-    EXPECT_EQ(longline, io::read_record(5));
+    EXPECT_EQ(longline, io::read_record(5));  // the rest of the line is skipped
     EXPECT_EQ("second", io::read_record(5));
     EXPECT_EQ("", io::read_record(5));
     EXPECT_EQ("last", io::read_record(5));
@@ -162,9 +165,31 @@ TEST_F(Files, FirstWriteCutsAtTheCurrentRecord) {
 }
 
 TEST_F(Files, FailedWritesAreReported) {
-    ASSERT_EQ(0, io::open(21, "/dev/full", io::Status::Old));
+    // A file-size limit of 0 makes every write fail, as a full disk does.
+    ASSERT_EQ(0, io::open(21, path("g.lis")));
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit none = old;
+    none.rlim_cur = 0;
+    setrlimit(RLIMIT_FSIZE, &none);
     fmt::write(21, "('X')");
-    EXPECT_FALSE(io::good(21));
+    const bool good = io::good(21);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, SIG_DFL);
+    EXPECT_FALSE(good);
+}
+
+TEST_F(Files, OnlyRegularFilesOpen) {
+    // A folder, a FIFO (which would block an ordinary open) and a device.
+    fs::create_directories(path("adir"));
+    ASSERT_EQ(0, mkfifo(path("fifo").c_str(), 0600));
+    for (const std::string& p : {path("adir"), path("fifo"), std::string("/dev/zero")}) {
+        for (io::Status st : {io::Status::Old, io::Status::Unknown, io::Status::New}) {
+            EXPECT_GT(io::open(20, p, st), 0) << p;
+            EXPECT_FALSE(io::is_open(20)) << p;
+        }
+    }
 }
 
 TEST_F(Files, FormattedReadOfAFileToItsEnd) {
