@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <climits>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -401,13 +402,15 @@ float decimal_to_float(bool negative, const std::string& digits, long long exp10
 }
 
 /// Scans a real: [sign] digits [. digits] [exponent]. `field` selects the
-/// rules of a formatted field (blanks ignored, empty or a lone sign reads 0,
-/// an exponent may be a bare sign, `implied` decimals without a point);
-/// otherwise the strict token rules of parse_real apply.
+/// rules of a formatted field (blanks, and only blanks, ignored; empty or a
+/// lone sign reads 0; an exponent may be a bare sign; `implied` decimals
+/// without a point; a value beyond single precision reads as the largest
+/// float of its sign, which is what G12.4 wrote for it); otherwise the
+/// strict token rules of parse_real apply.
 bool scan_real(std::string_view in, bool field, int implied, float& out) {
     std::string s;
     for (char c : in) {
-        if (field && (c == ' ' || c == '\t')) continue;
+        if (field && c == ' ') continue;
         s.push_back(c);
     }
     std::size_t i = 0;
@@ -449,15 +452,17 @@ bool scan_real(std::string_view in, bool field, int implied, float& out) {
     }
     if (!point && field) fraction = implied;
     out = decimal_to_float(negative, digits, exponent - fraction);
+    if (field && std::isinf(out)) out = std::copysign(FLT_MAX, out);
     return true;
 }
 
 /// Scans an integer: [sign] digits, saturating at the 32-bit range. With
-/// `field`, blanks are ignored and an empty field or a lone sign reads 0.
+/// `field`, blanks (and only blanks) are ignored and an empty field or a
+/// lone sign reads 0.
 bool scan_int(std::string_view in, bool field, int& out) {
     std::string s;
     for (char c : in) {
-        if (field && (c == ' ' || c == '\t')) continue;
+        if (field && c == ' ') continue;
         s.push_back(c);
     }
     std::size_t i = 0;

@@ -1,4 +1,6 @@
 /// The command reader, the line splitter and the number decoder.
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -25,6 +27,15 @@ float power_of_ten(int e) {
         k >>= 1;
     }
     return result;
+}
+
+// Every decoded number is finite: beyond single precision it is the largest
+// float of its sign; a NaN (an overflowing mantissa times an underflowing
+// power of ten) is 0.
+float finite_value(float v) {
+    if (std::isnan(v)) return 0.0f;
+    if (std::isinf(v)) return std::copysign(FLT_MAX, v);
+    return v;
 }
 
 enum CharClass { kBlank = 10, kPoint = 11, kPlus = 12, kMinus = 13, kExpFirst = 14, kExpLast = 17 };
@@ -110,7 +121,7 @@ void kvfdcd(float* v, int nv, char* line, int len, int& iflag) {
             v[k - 1] = 0.0f;
         } else {
             const int e = trunc_int(sign[1] * part[1]);
-            v[k - 1] = mantissa * power_of_ten(e);
+            v[k - 1] = finite_value(mantissa * power_of_ten(e));
         }
     }
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
+
 #include <climits>
 #include <cmath>
 #include <limits>
@@ -230,6 +232,11 @@ TEST(FormattedRead, IntegerAndFixedFields) {
     EXPECT_EQ(0, read_records({"      "}, "(I3,F3.1)", {i, x}));
     EXPECT_EQ(0, i);
     EXPECT_EQ(0.0f, x);
+    // Beyond single precision: the largest float of its sign, so that what
+    // G12.4 writes for it ("0.3403E+39") reads back.
+    EXPECT_EQ(0, read_records({"  0.3403E+39 -1E999"}, "(G12.4,G8.0)", {x, y}));
+    EXPECT_EQ(FLT_MAX, x);
+    EXPECT_EQ(-FLT_MAX, y);
 }
 
 TEST(FormattedRead, TextFields) {
@@ -250,6 +257,13 @@ TEST(FormattedRead, ErrorsAndEndOfFile) {
     EXPECT_GT(read_records({"1.2.3"}, "(F5.0)", {x}), 0);
     EXPECT_GT(read_records({"  E5"}, "(F4.0)", {x}), 0);
     EXPECT_GT(read_records({" 1.0E"}, "(F5.0)", {x}), 0);
+    EXPECT_EQ(1.0f, x);
+    // Only blanks are ignored in a numeric field: a tab makes it malformed,
+    // and what was read before it stays.
+    EXPECT_GT(read_records({"  8 \t9"}, "(2I3)", {i, j}), 0);
+    EXPECT_EQ(8, i);
+    EXPECT_EQ(6, j);
+    EXPECT_GT(read_records({"1.\t5"}, "(F4.0)", {x}), 0);
     EXPECT_EQ(1.0f, x);
     Text<4> t;
     EXPECT_GT(read_records({"12"}, "(I2)", {t}), 0);  // text variable, numeric field

@@ -1,6 +1,8 @@
 /// Tests of the line splitter and the number decoder.
 #include <gtest/gtest.h>
 
+#include <cfloat>
+
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -109,13 +111,17 @@ TEST(Decoder, IllegalCharactersSilentAndReporting) {
     EXPECT_EQ(f.v[1], 0.0f);
 }
 
-TEST(Decoder, ExtremeExponentsAreDefined) {
+TEST(Decoder, NumbersBeyondSinglePrecisionStayFinite) {
     EXPECT_EQ(decode("0E99").v[0], 0.0f);
-    EXPECT_TRUE(std::isinf(decode("1E99").v[0]));
+    EXPECT_EQ(decode("1E99").v[0], FLT_MAX);
+    EXPECT_EQ(decode("-1E39").v[0], -FLT_MAX);
     EXPECT_EQ(decode("1E-99").v[0], 0.0f);
-    EXPECT_TRUE(std::isinf(decode("1E99999999999999").v[0]));
+    EXPECT_EQ(decode("1E99999999999999").v[0], FLT_MAX);
     EXPECT_EQ(decode("5E-99999999999999").v[0], 0.0f);
     EXPECT_EQ(decode("0E-99999999999999").v[0], 0.0f);
+    // A mantissa that overflows, times a power of ten that underflows.
+    EXPECT_EQ(decode(std::string(45, '9') + "E-60").v[0], 0.0f);
+    EXPECT_EQ(decode("-" + std::string(45, '9')).v[0], -FLT_MAX);
 }
 
 TEST(Splitter, CommandWordAndArgumentText) {
