@@ -401,6 +401,22 @@ float decimal_to_float(bool negative, const std::string& digits, long long exp10
     return negative ? -out : out;
 }
 
+/// A formatted field without its blanks: only blanks are ignored, so a tab
+/// stays and makes a numeric field malformed.
+std::string without_blanks(std::string_view in) {
+    std::string s;
+    for (char c : in) {
+        if (c != ' ') s.push_back(c);
+    }
+    return s;
+}
+
+/// Takes a leading sign at position i; true for a minus.
+bool take_sign(const std::string& s, std::size_t& i) {
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) return s[i++] == '-';
+    return false;
+}
+
 /// Scans a real: [sign] digits [. digits] [exponent]. `field` selects the
 /// rules of a formatted field (blanks, and only blanks, ignored; empty or a
 /// lone sign reads 0; an exponent may be a bare sign; `implied` decimals
@@ -408,14 +424,9 @@ float decimal_to_float(bool negative, const std::string& digits, long long exp10
 /// float of its sign, which is what G12.4 wrote for it); otherwise the
 /// strict token rules of parse_real apply.
 bool scan_real(std::string_view in, bool field, int implied, float& out) {
-    std::string s;
-    for (char c : in) {
-        if (field && c == ' ') continue;
-        s.push_back(c);
-    }
+    const std::string s = field ? without_blanks(in) : std::string(in);
     std::size_t i = 0;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    const bool negative = take_sign(s, i);
     if (field && i == s.size()) {
         out = 0.0f;
         return true;
@@ -460,14 +471,9 @@ bool scan_real(std::string_view in, bool field, int implied, float& out) {
 /// `field`, blanks (and only blanks) are ignored and an empty field or a
 /// lone sign reads 0.
 bool scan_int(std::string_view in, bool field, int& out) {
-    std::string s;
-    for (char c : in) {
-        if (field && c == ' ') continue;
-        s.push_back(c);
-    }
+    const std::string s = field ? without_blanks(in) : std::string(in);
     std::size_t i = 0;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    const bool negative = take_sign(s, i);
     if (i == s.size()) {
         if (!field) return false;
         out = 0;
