@@ -245,6 +245,25 @@ protected:
     }
 };
 
+TEST_F(Printout, SilentWithPrintControlZero) {
+    // With print control 0 neither error return writes anything to the open
+    // channel, though the control now holds the outcome.
+    Trial r;
+    auto model = [](int, int, float* f, float* x) {
+        f[0] = x[0] - 10.0f;
+        f[1] = x[1] - 20.0f;
+        f[2] = x[0] + x[1] - 30.0f;
+    };
+    r.fit(3, {0.0f, 0.0f}, 0.5f, 100.0f, 1e-6f, 1, model);
+    EXPECT_EQ(r.iprint, 2);
+    r.fit(2, {0.0f}, 1.0f, 100.0f, 0.01f, 100, [](int, int, float* f, float* x) {
+        f[0] = std::fabs(x[0]) + 1.0f;
+        f[1] = std::fabs(x[0]) + 1.0f;
+    });
+    EXPECT_EQ(r.iprint, 1);
+    EXPECT_EQ(lines(), std::vector<std::string>{});
+}
+
 TEST_F(Printout, EveryThirdBestEstimate) {
     Trial r;
     r.fit(2, {0.0f}, 0.5f, 100.0f, 0.25f, 100, two_points, 3);
