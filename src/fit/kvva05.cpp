@@ -51,7 +51,7 @@ public:
     Minimiser(int m, int n, float* f, float* x, float dstep, float dmax, float acc, int maxfun,
               int& iprint, float* w, const Residuals& calfun)
         : m_(m), n_(n), f_(f), x_(x), dstep_(dstep), dmax_(dmax), acc_(acc), maxfun_(maxfun),
-          iprint_(iprint), calfun_(calfun) {
+          iprint_(iprint), print_(iprint), calfun_(calfun) {
         const long ln = n, lm = m;
         jac_ = w;
         ginv_ = jac_ + lm * ln;
@@ -98,7 +98,8 @@ private:
     float* x_;
     float dstep_, dmax_, acc_;
     int maxfun_;
-    int& iprint_;
+    int& iprint_;       // the caller's print control; reports the outcome when print_ is 0
+    const int print_;   // the print control as passed: decides every printout
     const Residuals& calfun_;
 
     float* jac_;
@@ -159,7 +160,7 @@ Minimiser::Outcome Minimiser::evaluate() {
 }
 
 void Minimiser::print_evaluation() {
-    const int p = iprint_;
+    const int p = print_;
     if (p == 0) return;
     const long ap = p < 0 ? -static_cast<long>(p) : p;
     if (ap == 1) {
@@ -188,7 +189,7 @@ void Minimiser::print_evaluation() {
 void Minimiser::finish() {
     std::copy(xbest_, xbest_ + n_, x_);
     std::copy(fbest_, fbest_ + m_, f_);
-    if (iprint_ == 0) return;
+    if (print_ == 0) return;
     fmt::write(kChannel, kFinalLine, {calls_});
     print_table(kXTable, xbest_, n_);
     print_table(kFTable, fbest_, m_);
@@ -196,7 +197,7 @@ void Minimiser::finish() {
 }
 
 void Minimiser::no_progress() {
-    if (iprint_ == 0)
+    if (print_ == 0)
         iprint_ = 1;
     else
         fmt::write(kChannel, kNoProgressLine);
@@ -204,7 +205,7 @@ void Minimiser::no_progress() {
 }
 
 void Minimiser::call_limit() {
-    if (iprint_ == 0)
+    if (print_ == 0)
         iprint_ = 2;
     else
         fmt::write(kChannel, kLimitLine, {calls_});
@@ -376,7 +377,7 @@ void Minimiser::update_inverse() {
 
 void Minimiser::run() {
     if (m_ < 1 || n_ < 1) return;
-    if (iprint_ != 0) fmt::write(kChannel, kHeading);
+    if (print_ != 0) fmt::write(kChannel, kHeading);
 
     // Difference Jacobian; a better point met on the way is taken over.
     stage_ = 4;

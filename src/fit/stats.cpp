@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "fit/numeric.h"
+#include "session/format.h"
 #include "session/records.h"
 #include "session/session.h"
 
@@ -74,7 +75,12 @@ void kvchsq(const float* /*x*/, const float* y, const float* e, const float* yc,
     chichi.ndf = nu;
     chichi.chisq = nu <= 0 ? 0.0f : csum / static_cast<float>(nu);
     chichi.prob = 0.0f;
-    if (nu > 0) kvprob(chichi.prob, nu, chichi.chisq);
+    // A sum that overflowed or a model that gave NaN has no probability;
+    // the incomplete gamma function would not converge on it.
+    if (!std::isfinite(chichi.chisq))
+        fmt::write(tin.out, "(' CHI-SQUARED NOT FINITE: PROBABILITY NOT CALCULATED')");
+    else if (nu > 0)
+        kvprob(chichi.prob, nu, chichi.chisq);
     chichi.fitno = chichi.fitno + 1;
 }
 

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -105,8 +107,7 @@ TEST(Kvva05, LinearLeastSquares) {
 }
 
 TEST(Kvva05, NistMisra1aFromTheSecondStart) {
-    std::ifstream in(std::string(KARVEL_SOURCE_DIR) + "/../shared/data/nist/Misra1a.dat");
-    if (!in) in.open("/work/shared/data/nist/Misra1a.dat");
+    std::ifstream in(std::string(KARVEL_SOURCE_DIR) + "/tests/data/Misra1a.dat");
     ASSERT_TRUE(in.good());
     std::vector<float> xs, ys;
     std::string line;
@@ -193,6 +194,53 @@ TEST(Kvva05, ExponentialDecayWithManyPoints) {
     EXPECT_NEAR(1.2f * r.x[2], 1.0f, 1e-3f);
 }
 
+TEST(Kvva05, EvaluationOrderOfTheUpdates) {
+    // f_i = c_i + a_i1 x1 + a_i2 x2 + a_i3 x3 + b_i x_k^2 (k = i, and x1 for
+    // i = 4), from x = 0 with DSTEP 0.1, maximum step 1, ACC 1e-3. Each
+    // "a - sum" (predicted residuals, Broyden correction, both parts of the
+    // vector v, the numerator of xi) runs from a, term by term in index
+    // order; the damping times its sum forms the sum first. Worked through
+    // step by step in single precision: evaluations 1-4 are the difference
+    // Jacobian, each perturbation better than the last (S = 5.66, 5.10,
+    // 4.56, 4.30); evaluation 5 is the Cauchy step from (0.1, 0.1, 0.1),
+    // S = 2.58518314; 6-8 follow rank-one updates of the inverse, S =
+    // 1.76962292, 2.29645491 (worse), 1.36255395. Summing first changes the
+    // rounding: the Broyden correction changes X at evaluation 6, the
+    // predicted residuals, the first part of v and xi at 7, the damping part
+    // of v at 8.
+    static const float a[4][3] = {{0.2f, 1.6f, -1.8f}, {-1.2f, -0.4f, 0.6f}, {-1.5f, -0.3f, 0.3f}, {-1.7f, -0.7f, -1.8f}};
+    static const float b[4] = {0.8f, -1.0f, -0.7f, 0.2f};
+    static const float c[4] = {-1.1f, 0.3f, -0.6f, 2.0f};
+    std::vector<std::uint32_t> seen;
+    auto model = [&](int, int, float* f, float* x) {
+        for (int j = 0; j < 3; ++j) {
+            std::uint32_t u;
+            std::memcpy(&u, &x[j], sizeof u);
+            seen.push_back(u);
+        }
+        for (int i = 0; i < 4; ++i) {
+            float s = c[i];
+            for (int j = 0; j < 3; ++j) s = s + a[i][j] * x[j];
+            const float q = x[i % 3];
+            f[i] = s + b[i] * (q * q);
+        }
+    };
+    Trial r;
+    r.fit(4, {0.0f, 0.0f, 0.0f}, 0.1f, 1.0f, 1e-3f, 8, model);
+    EXPECT_EQ(r.iprint, 2);
+    const std::vector<std::uint32_t> want = {
+        0x00000000, 0x00000000, 0x00000000,  // 0, 0, 0
+        0x3dcccccd, 0x00000000, 0x00000000,  // 0.1, 0, 0
+        0x3dcccccd, 0x3dcccccd, 0x00000000,  // 0.1, 0.1, 0
+        0x3dcccccd, 0x3dcccccd, 0x3dcccccd,  // 0.1, 0.1, 0.1
+        0x3ecf4da5, 0x3f00f3f5, 0x3e757590,  // 0.404889256, 0.503722489, 0.239706278
+        0xbcd66640, 0x3f386166, 0x3ee49f5d,  // -0.0261718035, 0.720236182, 0.446528345
+        0xbebc748e, 0x3fb286c0, 0x3f39b976,  // -0.368076742, 1.39473724, 0.725486159
+        0xbe5448b0, 0x3f7c79da, 0x3f1a9f05,  // -0.207308531, 0.986234307, 0.603988945
+    };
+    EXPECT_EQ(seen, want);
+}
+
 // Printout on channel 16. The tiny problem f = (x - 1, x - 3) from x = 0
 // with DSTEP 0.5 takes exactly three evaluations: x = 0 (S = 10), x = 0.5
 // (S = 6.5, the best after the Jacobian, J = (1, 1)), and the Cauchy step
@@ -244,6 +292,25 @@ protected:
         sum(v, "   0.20000000E+01");
     }
 };
+
+TEST_F(Printout, SilentWithPrintControlZero) {
+    // With print control 0 neither error return writes anything to the open
+    // channel, though the control now holds the outcome.
+    Trial r;
+    auto model = [](int, int, float* f, float* x) {
+        f[0] = x[0] - 10.0f;
+        f[1] = x[1] - 20.0f;
+        f[2] = x[0] + x[1] - 30.0f;
+    };
+    r.fit(3, {0.0f, 0.0f}, 0.5f, 100.0f, 1e-6f, 1, model);
+    EXPECT_EQ(r.iprint, 2);
+    r.fit(2, {0.0f}, 1.0f, 100.0f, 0.01f, 100, [](int, int, float* f, float* x) {
+        f[0] = std::fabs(x[0]) + 1.0f;
+        f[1] = std::fabs(x[0]) + 1.0f;
+    });
+    EXPECT_EQ(r.iprint, 1);
+    EXPECT_EQ(lines(), std::vector<std::string>{});
+}
 
 TEST_F(Printout, EveryThirdBestEstimate) {
     Trial r;

@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "fit/numeric.h"
+#include "session/channels.h"
 #include "session/records.h"
 
 namespace karvel {
@@ -61,6 +64,30 @@ TEST_F(Chisq, SecondFitShiftsTheOldValues) {
     EXPECT_FLOAT_EQ(chichi.rfac, 100.0f / 3.0f);
     EXPECT_FLOAT_EQ(chichi.chisq, 1.0f);
     EXPECT_EQ(chichi.fitno, 2);
+}
+
+TEST_F(Chisq, NotFiniteSkipsTheProbabilityWithOneLine) {
+    // (1e30 - 0)^2 overflows to infinity; a NaN model value gives NaN.
+    std::FILE* out = std::tmpfile();
+    io::redirect_terminal(nullptr, out);
+    tin.out = 6;
+    const float x[3] = {0, 0, 0}, y[3] = {1e30f, 1e30f, 1e30f}, e[3] = {2, 2, 2};
+    const float yc[3] = {0, 0, 0}, ycnan[3] = {0, NAN, 0};
+    kvchsq(x, y, e, yc, 3, 1);
+    EXPECT_EQ(chichi.chisq, INFINITY);
+    EXPECT_EQ(chichi.prob, 0.0f);
+    kvchsq(x, y, e, ycnan, 3, 1);
+    EXPECT_TRUE(std::isnan(chichi.chisq));
+    EXPECT_EQ(chichi.prob, 0.0f);
+    EXPECT_EQ(chichi.fitno, 2);
+    flusht(6);
+    io::redirect_terminal(nullptr, nullptr);
+    std::rewind(out);
+    char buf[256] = {};
+    const std::size_t got = std::fread(buf, 1, sizeof buf - 1, out);
+    std::fclose(out);
+    const std::string line = " CHI-SQUARED NOT FINITE: PROBABILITY NOT CALCULATED\n";
+    EXPECT_EQ(std::string(buf, got), line + line);
 }
 
 TEST(Gamma, LogGammaAtKnownPoints) {
