@@ -1,8 +1,10 @@
 # Set-up, build, run and test on a Debian machine.
 BUILD ?= build
 JOBS ?= 2
-PACKAGES = g++ cmake make pkg-config python3 giza-dev libgtest-dev libbenchmark-dev xvfb xdotool
+PACKAGES = g++ cmake make pkg-config python3 giza-dev libedit-dev libgtest-dev libbenchmark-dev xvfb xdotool
 CMAKE_FLAGS ?=
+# The build shows CMake's own progress, without make's Entering/Leaving lines.
+MAKEFLAGS += --no-print-directory
 
 .PHONY: all deps configure build run test bench clean
 
