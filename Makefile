@@ -41,5 +41,12 @@ bench: deps
 	cmake --build $(BUILD)-bench -j $(JOBS)
 	for b in $(BUILD)-bench/bench_*; do [ -x $$b ] && $$b; done
 
+# The pictures in docs/, made afresh from the build; gnuplot is needed for them only.
+DOC_PACKAGES = gnuplot-nox
+.PHONY: pictures
+pictures: build
+	@$(MAKE) deps PACKAGES="$(DOC_PACKAGES)"
+	docs/make-pictures.sh $(BUILD)
+
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench scratch
