@@ -20,7 +20,7 @@ UP = b'\x1b[A'
 EOF_KEY = b'\x04'
 WAIT = 20.0  # seconds for any one answer of the program
 NO_FIT = b' NO FIT ATTEMPTS AVAILABLE FOR LISTING.'
-PROMPT = b' kvst>'
+OPTIONS = b' TYPE HELP OR OPTION:'  # the line before each command prompt
 failures = []
 
 
@@ -72,15 +72,18 @@ class Run:
                 raise TimeoutError('waiting for %r (%d times); output so far: %r'
                                    % (text, count, self.out))
 
-    def wait_prompt(self, count, text=PROMPT):
-        """Waits for the `count`th prompt (`text`) and for the line editor to take the
-        terminal out of line mode: keys typed earlier would be echoed by the
-        terminal itself, as typing ahead is."""
+    def wait_ready(self, text, count):
+        """Waits until the output holds `text` `count` times and then until the
+        line editor takes the terminal out of line mode (keys typed before that
+        would be echoed by the terminal itself, as typing ahead is). `text` is
+        output that comes after the previous line was read and before the next
+        read, such as the option line before each prompt."""
         self.wait_for(text, count)
         deadline = time.monotonic() + WAIT
         while termios.tcgetattr(self.fd)[3] & termios.ICANON:
             if time.monotonic() > deadline:
-                raise TimeoutError('the terminal stays in line mode at prompt %d' % count)
+                raise TimeoutError('the terminal stays in line mode after %r (%d times)'
+                                   % (text, count))
             time.sleep(0.01)
 
     def type(self, keys):
@@ -168,13 +171,13 @@ def main():
         # A command, then the up-arrow and Return: the command runs twice, and the
         # screen shows the prompt with each line as typed or recalled.
         run = Run(work, home)
-        run.wait_prompt(1)
+        run.wait_ready(OPTIONS, 1)
         run.type(b'L F\r')
-        run.wait_prompt(2)
+        run.wait_ready(OPTIONS, 2)
         run.type(UP + b'\r')
-        run.wait_prompt(3)
+        run.wait_ready(OPTIONS, 3)
         run.type(b'E\r')
-        run.wait_prompt(1, b'(Y/N)[N] : ')
+        run.wait_ready(b'(Y/N)[N] : ', 1)
         run.type(b'N\r')
         status = run.finish()
         shown = screen(run.out)[:11]
@@ -200,9 +203,9 @@ def main():
         # The next run recalls the first run's command from the file; Ctrl-D at the
         # prompt is the end of input: the save question gets no answer, so nothing is saved.
         run = Run(work, home)
-        run.wait_prompt(1)
+        run.wait_ready(OPTIONS, 1)
         run.type(UP * 3 + b'\r')
-        run.wait_prompt(2)
+        run.wait_ready(OPTIONS, 2)
         run.type(EOF_KEY)
         status = run.finish()
         saved = os.path.join(work, 'kvst.kvn')
@@ -215,9 +218,9 @@ def main():
         root_file = '/.kvst_history'
         was_there = os.path.exists(root_file)
         run = Run(work, '')
-        run.wait_prompt(1)
+        run.wait_ready(OPTIONS, 1)
         run.type(b'L F\r')
-        run.wait_prompt(2)
+        run.wait_ready(OPTIONS, 2)
         run.type(EOF_KEY)
         status = run.finish()
         left = [name for name in os.listdir(work) if 'history' in name]
