@@ -65,8 +65,6 @@ void set_program_name(std::string_view name) {
     history_path = std::string(home) + "/." + program + "_history";
 }
 
-std::string history_file() { return history_path; }
-
 std::optional<std::string> read_line(const std::string& shown) {
     if (ended) return std::nullopt;
     start();

@@ -15,9 +15,6 @@ constexpr int kHistoryLines = 500;
 /// Without a name, or when HOME is unset or empty, no file is kept.
 void set_program_name(std::string_view name);
 
-/// The history file of the program named so far, empty when none is kept.
-std::string history_file();
-
 /// Reads one line from the terminal (standard input and output) with
 /// editing and history. `shown` is the text the program has written on the
 /// current screen line since its last newline: the editor shows it as its
