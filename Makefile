@@ -1,8 +1,10 @@
 # Set-up, build, run and test on a Debian machine.
 BUILD ?= build
 JOBS ?= 2
-PACKAGES = g++ cmake make pkg-config python3 giza-dev libgtest-dev libbenchmark-dev xvfb xdotool
+PACKAGES = g++ cmake make pkg-config python3 giza-dev libedit-dev libgtest-dev libbenchmark-dev xvfb xdotool
 CMAKE_FLAGS ?=
+# The build shows CMake's own progress, without make's Entering/Leaving lines.
+MAKEFLAGS += --no-print-directory
 
 .PHONY: all deps configure build run test bench clean
 
@@ -38,6 +40,13 @@ bench: deps
 	cmake -S . -B $(BUILD)-bench -DKARVEL_BENCH=ON -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD)-bench -j $(JOBS)
 	for b in $(BUILD)-bench/bench_*; do [ -x $$b ] && $$b; done
+
+# The pictures in docs/, made afresh from the build; gnuplot is needed for them only.
+DOC_PACKAGES = gnuplot-nox
+.PHONY: pictures
+pictures: build
+	@$(MAKE) deps PACKAGES="$(DOC_PACKAGES)"
+	docs/make-pictures.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench scratch

@@ -12,6 +12,8 @@
 #include <ctime>
 #include <map>
 
+#include "session/line_editor.h"
+
 namespace karvel::io {
 namespace {
 
@@ -31,6 +33,29 @@ std::FILE* term_out = nullptr; // nullptr: stdout
 
 std::FILE* terminal_in() { return term_in ? term_in : stdin; }
 std::FILE* terminal_out() { return term_out ? term_out : stdout; }
+
+/// Terminal lines are edited only when both standard input and standard
+/// output are a terminal and no test has put streams in their place.
+bool editing() {
+    static const bool tty = ::isatty(STDIN_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1;
+    return tty && !term_in && !term_out;
+}
+
+// What the terminal output has shown since its last newline, while lines
+// are edited: the prompt that the line editor redraws. Only its last
+// kMaxRecord characters are kept, more than any screen line holds.
+std::string term_line;
+
+void note_terminal_output(std::string_view text) {
+    if (!editing()) return;
+    const auto nl = text.rfind('\n');
+    if (nl != std::string_view::npos) {
+        term_line.assign(text.substr(nl + 1));
+    } else {
+        term_line.append(text);
+    }
+    if (term_line.size() > kMaxRecord) term_line.erase(0, term_line.size() - kMaxRecord);
+}
 
 /// The table of open file channels. It is never destroyed, so that the exit
 /// handler can still close the files.
@@ -180,7 +205,12 @@ bool is_open(int channel) {
 std::optional<std::string> read_record(int channel) {
     if (channel == kStdin) {
         std::fflush(terminal_out());
-        return read_line(terminal_in());
+        if (!editing()) return read_line(terminal_in());
+        auto line = line_editor::read_line(term_line);
+        if (!line) return line;
+        term_line.clear();  // the typed line ended with a newline
+        if (line->size() > kMaxRecord) line->resize(kMaxRecord);
+        return line;
     }
     FileChannel* ch = find(channel);
     if (!ch || ch->writing) return std::nullopt;
@@ -201,6 +231,7 @@ int get_char(int channel) {
 
 bool put(int channel, std::string_view text) {
     if (channel == kStdout) {
+        note_terminal_output(text);
         return text.empty() ||
                std::fwrite(text.data(), 1, text.size(), terminal_out()) == text.size();
     }
@@ -208,7 +239,10 @@ bool put(int channel, std::string_view text) {
 }
 
 bool end_record(int channel) {
-    if (channel == kStdout) return std::fputc('\n', terminal_out()) != EOF;
+    if (channel == kStdout) {
+        term_line.clear();
+        return std::fputc('\n', terminal_out()) != EOF;
+    }
     return file_put(channel, {}, true);
 }
 

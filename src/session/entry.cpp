@@ -1,4 +1,5 @@
 /// The entry routine that a host calls to run the whole dialogue.
+#include "session/line_editor.h"
 #include "session/session.h"
 
 namespace karvel {
@@ -6,6 +7,7 @@ namespace karvel {
 void karvel(const Text<4>& name, Reader reader, Model model) {
     sess.reader = reader;
     sess.model = model;
+    line_editor::set_program_name(name.view());
     startup(name);
     command_loop();
 }
