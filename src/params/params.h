@@ -19,7 +19,8 @@ void kvmark();
 /// The X and Y commands.
 void kvxset(const Text<20>& xtitle);
 void kvyset(const Text<20>& ytitle);
-/// Writes the parameter file.
+/// Writes the parameter file. A name that cannot be opened for writing or a
+/// write that fails is reported, and the previous file stays as it was.
 void kvsave(int n, const float* p, const float* s, int channel, const Text<20>& name);
 
 }  // namespace karvel

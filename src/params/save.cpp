@@ -4,6 +4,7 @@
 
 #include "params/params.h"
 #include "session/channels.h"
+#include "session/files.h"
 #include "session/format.h"
 #include "session/records.h"
 
@@ -42,13 +43,18 @@ void kvsave(int n, const float* p, const float* s, int channel, const Text<20>& 
         add(lines, "(1X,2G12.4,5X,A8)", params);
     }
 
+    // The old file is replaced only when the whole new one is on the disk.
     const std::string file(name.trimmed());
-    bool ok = !file.empty() && io::open(channel, file, io::Status::Unknown) == 0;
-    for (std::size_t i = 0; ok && i < lines.size(); ++i) {
-        ok = io::put(channel, lines[i]) && io::end_record(channel);
+    switch (io::replace_file(channel, file, lines)) {
+        case io::Replaced::Done:
+            break;
+        case io::Replaced::CannotOpen:
+            fmt::write(6, "(' CANNOT OPEN FILE ',A)", {file});
+            break;
+        case io::Replaced::CannotWrite:
+            fmt::write(6, "(' CANNOT WRITE FILE ',A)", {file});
+            break;
     }
-    io::close(channel);
-    if (!ok) fmt::write(6, "(' CANNOT WRITE FILE ',A)", {file});
 }
 
 }  // namespace karvel

@@ -9,6 +9,7 @@
 
 #include "plot/plot.h"
 #include "session/channels.h"
+#include "session/files.h"
 #include "session/format.h"
 
 namespace karvel {
@@ -16,7 +17,6 @@ namespace karvel {
 namespace {
 
 constexpr int kUnits = 8;
-constexpr std::string_view kCounterFile = "sequ.seq";
 
 /// Module state shared by the six operations; all units start closed.
 struct DeviceState {
@@ -118,30 +118,15 @@ int plots_per_page() {
     return p > INT_MAX ? INT_MAX : static_cast<int>(p);
 }
 
-/// Draws the next hardcopy number from the counter file and writes it back.
-/// A counter file that cannot be used is reported and counts from 0.
+/// Draws the next hardcopy number from the counter file and writes it back:
+/// one more than the last, modulo 1000 (so 000 follows 999). A counter file
+/// that holds no number, or cannot be read, gives 001; a failure is reported
+/// and the open goes on with the number.
 int next_hardcopy_number() {
     const int channel = grglun();
-    int m = 0;
-    if (channel < 0) {
-        fmt::write(io::kStdout, "(' CANNOT OPEN FILE ',A)", {kCounterFile});
-    } else if (io::open(channel, kCounterFile, io::Status::Unknown) != 0) {
-        fmt::write(io::kStdout, "(' CANNOT OPEN FILE ',A)", {kCounterFile});
-    } else {
-        if (fmt::read(channel, "(1X,I5)", {m}) != 0) m = 0;
-        io::close(channel);
-    }
-    // The field holds at most five digits, so m + 1 cannot overflow.
-    m = ((m + 1) % 1000 + 1000) % 1000;
-    if (channel >= 0) {
-        bool written = io::open(channel, kCounterFile, io::Status::Unknown) == 0;
-        if (written) {
-            written = fmt::write(channel, "(1X,I5)", {m});
-            io::close(channel);
-        }
-        if (!written) fmt::write(io::kStdout, "(' CANNOT WRITE FILE ',A)", {kCounterFile});
-        grflun(channel);
-    }
+    // The field holds at most five digits, so last + 1 cannot overflow.
+    const int m = io::advance_counter(channel, [](int last) { return ((last + 1) % 1000 + 1000) % 1000; });
+    if (channel >= 0) grflun(channel);
     return m;
 }
 

@@ -1,11 +1,14 @@
 /// The W command: the fit-and-data output file name.kpl with the titles,
 /// the data, the fitted points and the model sampled across the plot window.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
 #include "report/report.h"
 #include "session/channels.h"
+#include "session/files.h"
 #include "session/records.h"
 
 namespace karvel {
@@ -48,6 +51,11 @@ bool form_name() {
     return true;
 }
 
+bool is_folder(std::string_view name) {
+    struct stat st {};
+    return ::stat(std::string(name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 /// The items of a block of points: three (or two) values per point.
 fmt::Values block(int count, const float* a, const float* b, const float* c) {
     fmt::Values v;
@@ -64,7 +72,8 @@ fmt::Values block(int count, const float* a, const float* b, const float* c) {
 void kvplfl(const float* x, const float* y, const float* e, int n, const float* xs, const float* ys,
             const float* yc, int m, const float* sx, const float* sy, int ns, int channel) {
     const std::string_view name = pltfle.trimmed();
-    if (io::file_exists(name)) {
+    // A folder of that name is not an existing file: the open below refuses it.
+    if (io::file_exists(name) && !is_folder(name)) {
         fmt::write(tin.out, "(' FILE ',A,' ALREADY EXISTS')", {pltfle});
         return;
     }
@@ -82,6 +91,7 @@ void kvplfl(const float* x, const float* y, const float* e, int n, const float* 
     ok = fmt::write(channel, "(2G12.5)", block(ns, sx, sy, nullptr)) && ok;
     ok = io::good(channel) && ok;
     io::close(channel);
+    ok = io::on_disk(name) && ok;
     if (!ok) {
         // An incomplete file would pass for a complete one and block the
         // name for the next W command.

@@ -7,29 +7,22 @@
 
 #include "report/report.h"
 #include "session/channels.h"
+#include "session/files.h"
 #include "session/records.h"
 
 namespace karvel {
 
 namespace {
 
-constexpr std::string_view kCounterFile = "sequ.seq";
-
 bool is_letter_or_digit(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
 }
 
-/// Reads the last number used from the counter file and returns the next
-/// one, 1 when the file is empty or does not hold a number. Returns 0 when
-/// the file cannot be opened.
-int next_sequence_number(int channel) {
-    if (io::open(channel, kCounterFile, io::Status::Unknown) != 0) return 0;
-    int last = 0;
-    int next = 1;
-    if (fmt::read(channel, "(1X,I5)", {last}) == 0) next = last + 1;
-    io::close(channel);
-    if (next <= 0 || next > 999) next = 1;
-    return next;
+/// The listing number after the last one used: 1 after 999, and 1 when
+/// the counter held no number or one below 1.
+int next_listing_number(int last) {
+    const int next = last + 1;  // at most five digits were read
+    return next <= 0 || next > 999 ? 1 : next;
 }
 
 }  // namespace
@@ -54,25 +47,10 @@ void cannot_write(std::string_view name) { fmt::write(tin.out, "(' CANNOT WRITE 
 void lpout(const Text<4>& name, int channel) {
     if (lpoutc > 0) return;
 
-    // The counter file is advanced before the listing file is made. When it
-    // cannot be read or written no listing file is opened, so that a later
-    // call tries again from the start.
-    const int number = next_sequence_number(channel);
-    if (number == 0) {
-        cannot_open(kCounterFile);
-        return;
-    }
-    if (!open_for_writing(channel, kCounterFile, io::Status::Unknown)) {
-        cannot_open(kCounterFile);
-        return;
-    }
-    bool written = fmt::write(channel, "(1X,I5)", {number});
-    written = io::good(channel) && written;
-    io::close(channel);
-    if (!written) {
-        cannot_write(kCounterFile);
-        return;
-    }
+    // The counter is advanced before the listing file is made. A counter
+    // that cannot be read starts the numbering again at 1; whatever went
+    // wrong with it, the listing file is still opened.
+    const int number = io::advance_counter(channel, next_listing_number);
 
     Text<4> prefix("xxxx");
     for (int i = 1; i <= 4; ++i) {
@@ -92,10 +70,11 @@ void lpendf() {
     if (lpoutc == 0) return;
     // Whatever was still buffered reaches the file now; a failure there is
     // the last chance to say that the listing is incomplete.
-    const bool written = io::good(lpoutcc);
+    bool written = io::good(lpoutcc);
     fmt::write(6, "(' Closing listing file ',A)", {lpoutch});
     io::close(lpoutcc);
     lpoutc = 0;
+    written = io::on_disk(lpoutch.trimmed()) && written;
     if (!written) cannot_write(lpoutch.trimmed());
 }
 

@@ -12,7 +12,9 @@ namespace karvel {
 namespace {
 
 // Reads the parameter file: control values, ranges, plot limits, values and
-// steps, up to the first line that is missing or unreadable.
+// steps, up to the first line that is missing or unreadable. A file that
+// ends early is fine (a new empty file, one written for fewer parameters);
+// a line that cannot be read is reported, and what was read before stays.
 void read_parameter_file() {
     const int ch = sess.nunit;
     const std::string name(sess.parfll.trimmed());
@@ -20,21 +22,27 @@ void read_parameter_file() {
         fmt::write(tin.out, "(' CANNOT OPEN FILE ',A)", {name});
         return;
     }
-    [&] {
-        if (fmt::read(ch, "(/,1X,2G12.4)", {fitcon.substep, fitcon.acc}) != 0) return;
+    const int status = [&] {
+        int st = fmt::read(ch, "(/,1X,2G12.4)", {fitcon.substep, fitcon.acc});
+        if (st != 0) return st;
         if (fitcon.substep >= 1.0f) fitcon.substep = 0.05f;
         if (fitcon.acc == 0.0f) fitcon.acc = 0.01f;
-        if (fmt::read(ch, "(1X,2G12.4)",
-                      {fitlim.bound(1), fitlim.bound(2), fitlim.bound(3), fitlim.bound(4),
-                       fitlim.bound(5), fitlim.bound(6)}) != 0)
-            return;
-        if (fmt::read(ch, "(1X,2G12.4)", {pltlim(5), pltlim(6)}) != 0) return;
-        if (fmt::read(ch, "(1X,2G12.4)", {pltlim(7), pltlim(8)}) != 0) return;
+        st = fmt::read(ch, "(1X,2G12.4)",
+                       {fitlim.bound(1), fitlim.bound(2), fitlim.bound(3), fitlim.bound(4),
+                        fitlim.bound(5), fitlim.bound(6)});
+        if (st != 0) return st;
+        st = fmt::read(ch, "(1X,2G12.4)", {pltlim(5), pltlim(6)});
+        if (st != 0) return st;
+        st = fmt::read(ch, "(1X,2G12.4)", {pltlim(7), pltlim(8)});
+        if (st != 0) return st;
         for (int i = 1; i <= titlep.npar; ++i) {
-            if (fmt::read(ch, "(1X,2G12.4)", {functn.p(i), functn.s(i)}) != 0) return;
+            st = fmt::read(ch, "(1X,2G12.4)", {functn.p(i), functn.s(i)});
+            if (st != 0) return st;
         }
+        return 0;
     }();
     io::close(ch);
+    if (status > 0) fmt::write(tin.out, "(' ERROR READING FILE ',A)", {name});
 }
 
 void initialise(const Text<4>& name) {

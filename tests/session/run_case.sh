@@ -16,6 +16,11 @@
 #   absent           optional: names (one a line) of files that must not exist afterwards
 #   host             optional: the host program to run (default kvst)
 #   env              optional: extra VAR=value lines for the run
+#   setup            optional: a bash script run in the folder before the run (after
+#                    files/ and data are copied), for what git cannot hold, such as FIFOs
+#   ulimit           optional: the file-size limit of the run in blocks (ulimit -f), with
+#                    SIGXFSZ ignored, so that writes past it fail; the terminal output
+#                    then goes through pipes, which the limit does not touch
 #   status           optional: the expected exit status (default 0)
 #   make_expected.py optional: writes expected.re and expect/ into the folder given
 #                    as its argument; they are made before every run
@@ -53,11 +58,24 @@ if [ -f "$case_dir/env" ]; then
     done < "$case_dir/env"
 fi
 
+if [ -f "$case_dir/setup" ]; then
+    (cd "$work" && bash "$case_dir/setup") || { echo "setup failed"; exit 1; }
+fi
+
 input=/dev/null
 [ -f "$case_dir/input" ] && input="$case_dir/input"
-(cd "$work" && env -u DISPLAY -u PGPLOT_ZOV_PPAGE -u PGPLOT_ZOV_PRINT_CMD "${envs[@]}" \
-    "$exe" < "$input" > "$work/.stdout" 2> "$work/.stderr")
-status=$?
+run() {
+    cd "$work" && exec env -u DISPLAY -u PGPLOT_ZOV_PPAGE -u PGPLOT_ZOV_PRINT_CMD "${envs[@]}" "$exe" < "$input"
+}
+if [ -f "$case_dir/ulimit" ]; then
+    limit=$(tr -d ' \n' < "$case_dir/ulimit")
+    { { (trap '' XFSZ; ulimit -f "$limit" && run) 2>&1 1>&3 3>&-; echo $? > "$work/.status"; } \
+        | cat > "$work/.stderr"; } 3>&1 | cat > "$work/.stdout"
+    status=$(cat "$work/.status")
+else
+    (run > "$work/.stdout" 2> "$work/.stderr")
+    status=$?
+fi
 
 # Compares a file line by line with its expectation, where a line starting
 # with ~ is an extended regular expression for the whole line.

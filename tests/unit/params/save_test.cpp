@@ -1,5 +1,7 @@
-/// The parameter file: its layout line by line, rewriting, and a file that cannot be written.
+/// The parameter file: its layout line by line, rewriting, and names that cannot be
+/// opened or files that cannot be written.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -10,6 +12,7 @@
 #include "params/params.h"
 #include "session/records.h"
 #include "support/terminal.h"
+#include "unit/report/fixture.h"
 
 namespace karvel {
 namespace {
@@ -114,15 +117,49 @@ TEST_F(SaveFile, WideHostVersionAndFewParameters) {
     EXPECT_EQ(lines[7], "    15.30       1.000         CENTRE  ");
 }
 
-TEST_F(SaveFile, UnwritableFileIsReported) {
+TEST_F(SaveFile, NamesThatCannotBeOpenedAreReported) {
     const fs::path here = fs::current_path();
     fs::current_path(dir);
-    EXPECT_EQ(save("nodir/kvst.kvn"), " CANNOT WRITE FILE nodir/kvst.kvn\n");
+    EXPECT_EQ(save("nodir/kvst.kvn"), " CANNOT OPEN FILE nodir/kvst.kvn\n");
     fs::create_directory(dir / "kvst.kvn");  // a folder where the file should be
-    EXPECT_EQ(save("kvst.kvn"), " CANNOT WRITE FILE kvst.kvn\n");
+    EXPECT_EQ(save("kvst.kvn"), " CANNOT OPEN FILE kvst.kvn\n");
+    ASSERT_EQ(::mkfifo("fifo.kvn", 0644), 0);  // must not wait for a reader
+    EXPECT_EQ(save("fifo.kvn"), " CANNOT OPEN FILE fifo.kvn\n");
     fs::current_path(here);
     EXPECT_FALSE(fs::exists(dir / "nodir"));
+    EXPECT_TRUE(fs::is_directory(dir / "kvst.kvn"));
+    EXPECT_TRUE(fs::is_fifo(dir / "fifo.kvn"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
     EXPECT_EQ(functn.p(1), 15.3f);
+}
+
+TEST_F(SaveFile, FailedWriteLeavesTheOldFile) {
+    const fs::path here = fs::current_path();
+    fs::current_path(dir);
+    test::write_file("kvst.kvn", "the previous parameter file\nwith two lines\n");
+    {
+        // The new file has 12 lines, about 500 bytes: it stops after 100.
+        test::FileSizeLimit limit(100);
+        EXPECT_EQ(save("kvst.kvn"), " CANNOT WRITE FILE kvst.kvn\n");
+    }
+    fs::current_path(here);
+    EXPECT_EQ(slurp(dir / "kvst.kvn"), "the previous parameter file\nwith two lines\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);  // no file left beside it
+}
+
+TEST_F(SaveFile, LinkedFileIsReplacedAndTheLinkKept) {
+    const fs::path here = fs::current_path();
+    fs::current_path(dir);
+    fs::create_directory("store");
+    test::write_file("store/kvst.kvn", "old\n");
+    fs::permissions("store/kvst.kvn", fs::perms(0600));
+    fs::create_symlink("store/kvst.kvn", "kvst.kvn");
+    EXPECT_EQ(save("kvst.kvn"), "");
+    fs::current_path(here);
+    EXPECT_TRUE(fs::is_symlink(dir / "kvst.kvn"));
+    EXPECT_EQ(test::lines_of(slurp(dir / "store/kvst.kvn")).size(), 12u);
+    EXPECT_EQ(fs::status(dir / "store/kvst.kvn").permissions(), fs::perms(0600));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "store"), fs::directory_iterator()), 1);
 }
 
 }  // namespace

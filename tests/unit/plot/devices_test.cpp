@@ -224,27 +224,32 @@ TEST_F(Devices, HardcopyNumbersWrapAndSurviveBadCounterFiles) {
               " %PGPLOT,  Closing file kv001.ps\n"
               " %PGPLOT,  Closing file kv001.ps\n");
 
-    // A counter that cannot be used is reported, and the open goes on.
-    // A folder cannot be opened, nor written back.
+    // A counter that cannot be opened is reported and left as it is, and the
+    // open goes on: a folder, a FIFO (without waiting for a writer), a link
+    // into a missing folder.
     std::remove("sequ.seq");
     ASSERT_EQ(mkdir("sequ.seq", 0755), 0);
     open_ok(2, "kvst#");
     pgnend(2);
     EXPECT_TRUE(exists("kvst001.ps"));
-    EXPECT_EQ(terminal(),
-              " CANNOT OPEN FILE sequ.seq\n"
-              " CANNOT WRITE FILE sequ.seq\n"
-              " %PGPLOT,  Closing file kvst001.ps\n");
-
-    // A link into a missing folder cannot be opened at all.
     ASSERT_EQ(rmdir("sequ.seq"), 0);
+    ASSERT_EQ(mkfifo("sequ.seq", 0644), 0);
+    open_ok(2, "kv#");
+    pgnend(2);
+    ASSERT_EQ(std::remove("sequ.seq"), 0);
     ASSERT_EQ(symlink("missing/folder/sequ.seq", "sequ.seq"), 0);
     open_ok(2, "kv#");
     pgnend(2);
     EXPECT_EQ(terminal(),
               " CANNOT OPEN FILE sequ.seq\n"
-              " CANNOT WRITE FILE sequ.seq\n"
+              " %PGPLOT,  Closing file kvst001.ps\n"
+              " CANNOT OPEN FILE sequ.seq\n"
+              " %PGPLOT,  Closing file kv001.ps\n"
+              " CANNOT OPEN FILE sequ.seq\n"
               " %PGPLOT,  Closing file kv001.ps\n");
+    struct stat st {};
+    ASSERT_EQ(lstat("sequ.seq", &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
 TEST_F(Devices, FileNamesFromTheSpecification) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -114,6 +116,24 @@ protected:
         std::fputs(input.c_str(), in_);
         std::rewind(in_);
         io::redirect_terminal(in_, out_);
+    }
+
+    /// Runs fn with the terminal output on a pipe, which no file-size limit
+    /// touches, and returns its lines (a few kB at most).
+    std::vector<std::string> piped(const std::function<void()>& fn) {
+        int fds[2];
+        if (::pipe(fds) != 0) return {"no pipe"};
+        std::FILE* out = ::fdopen(fds[1], "w");
+        io::redirect_terminal(in_, out);
+        fn();
+        io::redirect_terminal(in_, out_);
+        std::fclose(out);
+        std::string text;
+        char buf[4096];
+        ssize_t got;
+        while ((got = ::read(fds[0], buf, sizeof buf)) > 0) text.append(buf, static_cast<std::size_t>(got));
+        ::close(fds[0]);
+        return split_lines(text);
     }
 
     /// The terminal output so far, line by line.

@@ -146,7 +146,10 @@ TEST_F(WriteCommand, FileThatCannotBeOpened) {
     // A dangling link: the name does not exist as a file, but it cannot be created.
     std::filesystem::create_directory_symlink("missing/folder", "bad.kpl");
     w("bad");
-    EXPECT_EQ(screen(), std::vector<std::string>{" CANNOT OPEN FILE bad.kpl"});
+    // A folder of the name is no existing file, and it cannot be opened.
+    std::filesystem::create_directory("dir.kpl");
+    w("dir");
+    EXPECT_EQ(screen(), (std::vector<std::string>{" CANNOT OPEN FILE bad.kpl", " CANNOT OPEN FILE dir.kpl"}));
 }
 
 TEST_F(WriteCommand, FileThatCannotBeWrittenIsReportedAndRemoved) {

@@ -80,19 +80,45 @@ TEST_F(ListingFile, ExistingListingFileIsReplaced) {
     EXPECT_EQ(read_file("kvst001.lis"), "new\n");
 }
 
-TEST_F(ListingFile, FilesThatCannotBeOpenedAreReported) {
+TEST_F(ListingFile, ListingNameThatCannotBeOpened) {
     // A folder in place of the listing file: the counter advances, no file opens.
     std::filesystem::create_directory("kvst001.lis");
     open_with_counter(nullptr);
     EXPECT_EQ(lpoutc, 0);
     EXPECT_EQ(read_file("sequ.seq"), "     1\n");
-    // A folder in place of the counter file: nothing opens, the next call tries again.
-    std::filesystem::remove("sequ.seq");
-    std::filesystem::create_directory("sequ.seq");
-    open_with_counter(nullptr);
-    EXPECT_EQ(lpoutc, 0);
     lpendf();  // nothing open: no closing line
-    EXPECT_EQ(screen(), (std::vector<std::string>{" CANNOT OPEN FILE kvst001.lis", " CANNOT OPEN FILE sequ.seq"}));
+    EXPECT_EQ(screen(), std::vector<std::string>{" CANNOT OPEN FILE kvst001.lis"});
+}
+
+TEST_F(ListingFile, CounterThatCannotBeUsedStillGivesAListing) {
+    // A folder or a FIFO in place of the counter: reported, left as it is,
+    // and the numbering starts again at 1.
+    std::filesystem::create_directory("sequ.seq");
+    EXPECT_EQ(open_with_counter(nullptr), "kvst001.lis");
+    EXPECT_EQ(lpoutc, 1);
+    lpendf();
+    std::filesystem::remove("sequ.seq");
+    ASSERT_EQ(::mkfifo("sequ.seq", 0644), 0);
+    EXPECT_EQ(open_with_counter(nullptr), "kvst001.lis");
+    EXPECT_EQ(lpoutc, 1);
+    lpendf();
+    EXPECT_TRUE(std::filesystem::is_fifo("sequ.seq"));
+    EXPECT_EQ(screen(), (std::vector<std::string>{" CANNOT OPEN FILE sequ.seq", " Closing listing file kvst001.lis",
+                                                  " CANNOT OPEN FILE sequ.seq", " Closing listing file kvst001.lis"}));
+    // A counter that cannot be written keeps its old contents; the listing
+    // takes the next number all the same.
+    std::filesystem::remove("sequ.seq");
+    write_file("sequ.seq", "    41\n");
+    const std::vector<std::string> said = piped([] {
+        FileSizeLimit limit(0);
+        lpout(Text<4>("kvst"), 16);
+    });
+    EXPECT_EQ(said, std::vector<std::string>{" CANNOT WRITE FILE sequ.seq"});
+    EXPECT_EQ(lpoutc, 42);
+    EXPECT_EQ(read_file("sequ.seq"), "    41\n");
+    EXPECT_TRUE(std::filesystem::exists("kvst042.lis"));
+    // Nothing is left beside the counter file.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), std::filesystem::directory_iterator()), 3);
 }
 
 }  // namespace
