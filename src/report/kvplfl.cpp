@@ -90,7 +90,7 @@ void kvplfl(const float* x, const float* y, const float* e, int n, const float* 
     ok = fmt::write(channel, "(3G12.5)", block(m, xs, ys, yc)) && ok;
     ok = fmt::write(channel, "(2G12.5)", block(ns, sx, sy, nullptr)) && ok;
     ok = io::good(channel) && ok;
-    io::close(channel);
+    ok = io::close(channel) && ok;
     ok = io::on_disk(name) && ok;
     if (!ok) {
         // An incomplete file would pass for a complete one and block the

@@ -72,7 +72,7 @@ void lpendf() {
     // the last chance to say that the listing is incomplete.
     bool written = io::good(lpoutcc);
     fmt::write(6, "(' Closing listing file ',A)", {lpoutch});
-    io::close(lpoutcc);
+    written = io::close(lpoutcc) && written;
     lpoutc = 0;
     written = io::on_disk(lpoutch.trimmed()) && written;
     if (!written) cannot_write(lpoutch.trimmed());

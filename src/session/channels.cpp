@@ -186,16 +186,15 @@ int open(int channel, std::string_view name, Status status) {
     return 0;
 }
 
-void close(int channel) {
-    if (channel == kStdout) {
-        std::fflush(terminal_out());
-        return;
-    }
+bool close(int channel) {
+    if (channel == kStdout) return std::fflush(terminal_out()) == 0;
     FileChannel* ch = find(channel);
-    if (!ch) return;
-    if (ch->writing && ch->record_open) std::fputc('\n', ch->f);
-    std::fclose(ch->f);
+    if (!ch) return true;
+    bool ok = !ch->failed;
+    if (ch->writing && ch->record_open) ok = std::fputc('\n', ch->f) != EOF && ok;
+    ok = std::fclose(ch->f) == 0 && ok;
     files().erase(channel);
+    return ok;
 }
 
 bool is_open(int channel) {

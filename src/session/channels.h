@@ -29,7 +29,8 @@ constexpr std::size_t kMaxRecord = 4096;
 /// first write cuts the file at the current record and writes from there.
 int open(int channel, std::string_view name, Status status = Status::Unknown);
 /// Closes a file channel; closing a channel that is not open does nothing.
-void close(int channel);
+/// Returns false when a write to the channel or the close itself failed.
+bool close(int channel);
 bool is_open(int channel);
 
 /// Reads the next record (line, without its newline) of the channel. Returns

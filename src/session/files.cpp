@@ -69,7 +69,7 @@ Replaced replace_file(int channel, std::string_view name, const std::vector<std:
         ok = io::put(channel, records[i]) && io::end_record(channel);
     }
     ok = io::good(channel) && ok;
-    io::close(channel);
+    ok = io::close(channel) && ok;
     ok = ok && on_disk(temp);
     // The new file keeps the permissions of the one it replaces.
     if (ok && existed) (void)::chmod(temp.c_str(), st.st_mode & 07777);
