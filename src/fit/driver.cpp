@@ -6,7 +6,8 @@
 #include "fit/numeric.h"
 #include "plot/plot.h"
 #include "report/report.h"
-#include "session/format.h"
+#include "core/format.h"
+#include "core/strings.h"
 #include "session/session.h"
 
 namespace karvel {
@@ -112,7 +113,7 @@ void fit_command(Model model) {
         }
     }
     if (flags(1) == 0 || flags(2) == 0) {
-        fmt::write(tin.out, "(' DATA AND/OR FUNCTION PARAMETERS NOT INITIALISED')");
+        fmt::write(tin.out, kNotInitialised);
         return;
     }
     if (flags(4) == 0) draw_frame_data_title();

@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "plot/plot.h"
-#include "session/format.h"
+#include "core/format.h"
 #include "session/session.h"
 
 namespace karvel {

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "fit/numeric.h"
-#include "session/format.h"
+#include "core/format.h"
 
 namespace karvel {
 

@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "fit/numeric.h"
-#include "session/format.h"
-#include "session/records.h"
+#include "core/format.h"
+#include "core/records.h"
 #include "session/session.h"
 
 namespace karvel {

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "host/kvst.h"
-#include "session/channels.h"
-#include "session/format.h"
-#include "session/records.h"
+#include "core/channels.h"
+#include "core/format.h"
+#include "core/records.h"
 
 namespace karvel {
 

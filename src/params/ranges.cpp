@@ -1,8 +1,8 @@
 /// Fitting ranges and plot limits: the O command, the point selection with its
 /// extrapolation marks, and the X and Y commands.
 #include "params/params.h"
-#include "session/format.h"
-#include "session/records.h"
+#include "core/format.h"
+#include "core/records.h"
 
 namespace karvel {
 

@@ -3,10 +3,10 @@
 #include <vector>
 
 #include "params/params.h"
-#include "session/channels.h"
-#include "session/files.h"
-#include "session/format.h"
-#include "session/records.h"
+#include "core/channels.h"
+#include "core/files.h"
+#include "core/format.h"
+#include "core/records.h"
 
 namespace karvel {
 

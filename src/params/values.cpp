@@ -1,8 +1,8 @@
 /// The V command: lists the parameter table, or sets a value and step, or a fit-control value.
 #include "params/params.h"
 #include "plot/plot.h"
-#include "session/format.h"
-#include "session/records.h"
+#include "core/format.h"
+#include "core/records.h"
 #include "session/session.h"
 
 namespace karvel {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "plot/plot.h"
-#include "session/format.h"
-#include "session/records.h"
+#include "core/format.h"
+#include "core/records.h"
 
 namespace karvel {
 

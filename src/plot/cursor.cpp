@@ -5,9 +5,9 @@
 #include <string>
 
 #include "plot/plot.h"
-#include "session/channels.h"
-#include "session/format.h"
-#include "session/records.h"
+#include "core/channels.h"
+#include "core/format.h"
+#include "core/records.h"
 
 namespace karvel {
 

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "plot/plot.h"
-#include "session/channels.h"
-#include "session/files.h"
-#include "session/format.h"
+#include "core/channels.h"
+#include "core/files.h"
+#include "core/format.h"
 
 namespace karvel {
 

@@ -5,8 +5,9 @@
 #include <string>
 
 #include "plot/plot.h"
-#include "session/channels.h"
-#include "session/format.h"
+#include "core/channels.h"
+#include "core/format.h"
+#include "core/strings.h"
 
 namespace karvel {
 
@@ -16,11 +17,6 @@ namespace {
 std::set<int>& lent_channels() {
     static std::set<int> lent;
     return lent;
-}
-
-std::string_view without_trailing_blanks(std::string_view s) {
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    return s;
 }
 
 }  // namespace

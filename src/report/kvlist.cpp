@@ -5,8 +5,8 @@
 
 #include "plot/plot.h"
 #include "report/report.h"
-#include "session/channels.h"
-#include "session/records.h"
+#include "core/channels.h"
+#include "core/records.h"
 
 namespace karvel {
 

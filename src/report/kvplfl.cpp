@@ -7,19 +7,16 @@
 #include <string>
 
 #include "report/report.h"
-#include "session/channels.h"
-#include "session/files.h"
-#include "session/records.h"
+#include "core/channels.h"
+#include "core/files.h"
+#include "core/records.h"
+#include "core/strings.h"
 
 namespace karvel {
 
 namespace {
 
 constexpr int kSamples = kMaxMarks;
-
-bool is_letter_or_digit(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-}
 
 /// Forms `pltfle` from the first word of the argument text: one to five
 /// letters or digits followed by ".kpl". A word is cut to five characters,
@@ -104,7 +101,7 @@ void kvplfl(const float* x, const float* y, const float* e, int n, const float* 
 
 void write_command(Model model) {
     if (flags(1) == 0 || flags(2) == 0) {
-        fmt::write(tin.out, "(' DATA AND/OR FUNCTION PARAMETERS NOT INITIALISED')");
+        fmt::write(tin.out, kNotInitialised);
         return;
     }
     if (!form_name()) return;

@@ -6,17 +6,14 @@
 #include <string>
 
 #include "report/report.h"
-#include "session/channels.h"
-#include "session/files.h"
-#include "session/records.h"
+#include "core/channels.h"
+#include "core/files.h"
+#include "core/records.h"
+#include "core/strings.h"
 
 namespace karvel {
 
 namespace {
-
-bool is_letter_or_digit(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-}
 
 /// The listing number after the last one used: 1 after 999, and 1 when
 /// the counter held no number or one below 1.

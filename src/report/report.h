@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "karvel/karvel.h"
-#include "session/channels.h"
-#include "session/format.h"
+#include "core/channels.h"
+#include "core/format.h"
 
 namespace karvel {
 

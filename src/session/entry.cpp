@@ -1,5 +1,5 @@
 /// The entry routine that a host calls to run the whole dialogue.
-#include "session/line_editor.h"
+#include "core/line_editor.h"
 #include "session/session.h"
 
 namespace karvel {

@@ -1,7 +1,7 @@
 /// The default hooks. Each is a weak definition, so that a host that defines
 /// a function of the same name and signature replaces it.
 #include "karvel/karvel.h"
-#include "session/format.h"
+#include "core/format.h"
 
 namespace karvel {
 

@@ -7,8 +7,9 @@
 #include "params/params.h"
 #include "plot/plot.h"
 #include "report/report.h"
-#include "session/channels.h"
-#include "session/format.h"
+#include "core/channels.h"
+#include "core/format.h"
+#include "core/strings.h"
 #include "session/session.h"
 
 namespace karvel {
@@ -16,7 +17,6 @@ namespace karvel {
 namespace {
 
 constexpr const char* kTable = "HVXFRPSYCEDOLWJZT";
-constexpr const char* kNotInitialised = "(' DATA AND/OR FUNCTION PARAMETERS NOT INITIALISED')";
 
 bool initialised() { return flags(1) != 0 && flags(2) != 0; }
 

@@ -4,7 +4,8 @@
 #include <string>
 
 #include "plot/plot.h"
-#include "session/format.h"
+#include "core/format.h"
+#include "core/strings.h"
 #include "session/session.h"
 
 namespace karvel {
@@ -12,8 +13,7 @@ namespace karvel {
 void plot_mtxt(const char* side, float disp, float coord, float fjust, std::string_view text) {
     if (!plot_frame_valid()) return;  // nothing is drawn beside a frame that failed
     // The library counts trailing blanks when it centres a text.
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-    const std::string t(text);
+    const std::string t(without_trailing_blanks(text));
     cpgbbuf();
     cpgmtxt(side, disp, coord, fjust, t.c_str());
     cpgebuf();

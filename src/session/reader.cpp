@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "session/channels.h"
-#include "session/format.h"
+#include "core/channels.h"
+#include "core/format.h"
 #include "session/session.h"
 
 namespace karvel {

@@ -4,7 +4,9 @@
 
 #include <string_view>
 
-#include "session/records.h"
+#include "core/numeric.h"
+#include "core/records.h"
+#include "core/stop.h"
 
 namespace karvel {
 
@@ -43,16 +45,6 @@ void command_loop();
 /// Start-up: every call of the entry routine goes through it.
 void startup(const Text<4>& name);
 
-/// Truncates a real toward zero to an integer, saturating at the 32-bit
-/// range; NaN gives 0.
-int trunc_int(float v);
-
-/// Ends the program: "STOP " and the message and " statement executed" on
-/// the error stream, exit status 0.
-[[noreturn]] void stop(std::string_view message);
-/// Halts the computation with the message until the user types go; any
-/// other answer, or end of input, ends the program.
-void pause_run(std::string_view message);
 
 }  // namespace karvel
 

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "plot/plot.h"
-#include "session/channels.h"
-#include "session/format.h"
+#include "core/channels.h"
+#include "core/format.h"
 #include "session/session.h"
 
 namespace karvel {

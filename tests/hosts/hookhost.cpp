@@ -1,7 +1,7 @@
 /// A host that replaces every hook, keeps the plot units open across its
 /// first call of the entry routine, and stops the loop from its J routine.
 #include "karvel/karvel.h"
-#include "session/format.h"
+#include "core/format.h"
 
 namespace karvel {
 

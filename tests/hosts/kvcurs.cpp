@@ -2,8 +2,8 @@
 /// the dialogue lists the positions recorded by the cursor.
 #include "host/kvst.h"
 #include "karvel/karvel.h"
-#include "session/format.h"
-#include "session/records.h"
+#include "core/format.h"
+#include "core/records.h"
 
 int main() {
     using namespace karvel;

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "karvel/karvel.h"
-#include "session/records.h"
+#include "core/records.h"
 
 namespace {
 

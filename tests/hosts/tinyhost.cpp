@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "karvel/karvel.h"
-#include "session/format.h"
+#include "core/format.h"
 
 namespace karvel {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "session/channels.h"
+#include "core/channels.h"
 
 namespace karvel::test {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fit/numeric.h"
-#include "session/channels.h"
+#include "core/channels.h"
 
 namespace karvel {
 namespace {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "fit/numeric.h"
-#include "session/channels.h"
-#include "session/records.h"
+#include "core/channels.h"
+#include "core/records.h"
 
 namespace karvel {
 namespace {

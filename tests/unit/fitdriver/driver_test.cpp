@@ -11,7 +11,7 @@
 
 #include "fit/fit.h"
 #include "fit/kvcalf.h"
-#include "session/channels.h"
+#include "core/channels.h"
 #include "session/session.h"
 
 using namespace karvel;

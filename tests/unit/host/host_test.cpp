@@ -9,8 +9,8 @@
 
 #include "host/host.h"
 #include "host/kvst.h"
-#include "session/channels.h"
-#include "session/records.h"
+#include "core/channels.h"
+#include "core/records.h"
 #include "support/terminal.h"
 
 namespace karvel {

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "params/params.h"
-#include "session/records.h"
+#include "core/records.h"
 #include "support/terminal.h"
 
 namespace karvel {

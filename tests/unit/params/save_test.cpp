@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "params/params.h"
-#include "session/records.h"
+#include "core/records.h"
 #include "support/terminal.h"
 #include "unit/report/fixture.h"
 

@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "plot/plot.h"
-#include "session/channels.h"
+#include "core/channels.h"
 
 namespace {
 

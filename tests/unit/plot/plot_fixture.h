@@ -11,8 +11,8 @@
 
 #include "plot/plot.h"
 #include "ps_pages.h"
-#include "session/channels.h"
-#include "session/records.h"
+#include "core/channels.h"
+#include "core/records.h"
 
 namespace plottest {
 

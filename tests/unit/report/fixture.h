@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "report/report.h"
-#include "session/channels.h"
-#include "session/records.h"
+#include "core/channels.h"
+#include "core/records.h"
 
 namespace karvel::test {
 

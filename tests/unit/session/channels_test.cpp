@@ -1,5 +1,5 @@
 /// Tests of the I/O channels: terminal records, files, flushing and dayt.
-#include "session/channels.h"
+#include "core/channels.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -13,7 +13,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "session/format.h"
+#include "core/format.h"
 
 namespace karvel {
 namespace {

@@ -1,5 +1,5 @@
 /// Tests of the format engine: edit descriptors, format control and reads.
-#include "session/format.h"
+#include "core/format.h"
 
 #include <gtest/gtest.h>
 

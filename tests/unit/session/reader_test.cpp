@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "session/channels.h"
+#include "core/channels.h"
 #include "session/session.h"
 
 using namespace karvel;

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "session/channels.h"
+#include "core/channels.h"
 #include "session/session.h"
 
 using namespace karvel;

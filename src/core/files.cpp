@@ -1,6 +1,7 @@
 /// Files written whole through a temporary file beside them, and the
 /// counter file of the listing and hardcopy numbering.
-#include "session/files.h"
+#include "core/strings.h"
+#include "core/files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,17 +10,14 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "session/channels.h"
-#include "session/format.h"
+#include "core/channels.h"
+#include "core/format.h"
 
 namespace karvel::io {
 
 namespace {
 
-std::string trimmed_name(std::string_view name) {
-    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-    return std::string(name);
-}
+std::string trimmed_name(std::string_view name) { return std::string(without_trailing_blanks(name)); }
 
 /// Whether anything at all stands under the name (a link that leads
 /// nowhere included).

@@ -1,6 +1,7 @@
 /// I/O channels: the terminal on channels 5 and 6, files on the others,
 /// record by record; the flush routine and the date text.
-#include "session/channels.h"
+#include "core/strings.h"
+#include "core/channels.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,7 +13,7 @@
 #include <ctime>
 #include <map>
 
-#include "session/line_editor.h"
+#include "core/line_editor.h"
 
 namespace karvel::io {
 namespace {
@@ -72,10 +73,7 @@ void close_all_at_exit() {
 
 const bool exit_handler_registered = (std::atexit(close_all_at_exit), true);
 
-std::string trimmed_name(std::string_view name) {
-    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-    return std::string(name);
-}
+std::string trimmed_name(std::string_view name) { return std::string(without_trailing_blanks(name)); }
 
 /// One line of the stream without its newline (and without a carriage
 /// return before it); a last line without a newline counts too. Only the

@@ -1,7 +1,5 @@
 /// Storage of the shared records and their initial values.
-#include "session/records.h"
-
-#include "session/session.h"
+#include "core/records.h"
 
 namespace karvel {
 
@@ -47,7 +45,5 @@ Text<11> lpoutch;
 int lpoutcc = 0;
 Cursorc cursorc;
 Text<100> infile;
-
-Session sess;
 
 }  // namespace karvel

@@ -1,6 +1,6 @@
 /// The format engine: parsing of format strings, output and input editing,
 /// reversion, and the record handling of formatted and list-directed I/O.
-#include "session/format.h"
+#include "core/format.h"
 
 #include <algorithm>
 #include <charconv>
@@ -13,7 +13,8 @@
 #include <stdexcept>
 #include <unordered_map>
 
-#include "session/channels.h"
+#include "core/channels.h"
+#include "core/numeric.h"
 
 namespace karvel::fmt {
 namespace {
@@ -489,13 +490,6 @@ bool scan_int(std::string_view in, bool field, int& out) {
     return true;
 }
 
-int saturate(float v) {
-    if (std::isnan(v)) return 0;
-    if (v >= 2147483648.0f) return INT_MAX;
-    if (v <= -2147483648.0f) return INT_MIN;
-    return static_cast<int>(v);
-}
-
 void store_text(const Target& t, std::string_view s) {
     if (t.len <= 0) return;
     TextRef(t.t, t.len).assign(s);
@@ -618,7 +612,7 @@ private:
         if (t.kind == Target::Kind::Real) {
             *t.r = v;
         } else {
-            *t.i = saturate(v);
+            *t.i = trunc_int(v);
         }
         return true;
     }

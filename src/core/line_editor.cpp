@@ -1,6 +1,8 @@
 /// Line editing and history through libedit's readline-compatible interface
 /// (BSD licence), for the lines typed at a terminal.
-#include "session/line_editor.h"
+#include "core/line_editor.h"
+
+#include "core/strings.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -56,7 +58,7 @@ void remember(const std::string& line) {
 }  // namespace
 
 void set_program_name(std::string_view name) {
-    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+    name = without_trailing_blanks(name);
     while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
     program = std::string(name);
     history_path.clear();

@@ -5,8 +5,10 @@
 #include <limits>
 #include <string>
 
-#include "session/channels.h"
-#include "session/session.h"
+#include "core/stop.h"
+
+#include "core/channels.h"
+#include "core/numeric.h"
 
 namespace karvel {
 
