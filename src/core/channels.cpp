@@ -157,7 +157,7 @@ std::FILE* open_existing(const std::string& name) {
 
 int open(int channel, std::string_view name, Status status) {
     (void)exit_handler_registered;
-    if (channel == kStdin || channel == kStdout) return 1;
+    if (channel == kTerminalIn || channel == kTerminalOut) return 1;
     close(channel);
     const std::string n = trimmed_name(name);
     if (n.empty()) return 1;
@@ -185,7 +185,7 @@ int open(int channel, std::string_view name, Status status) {
 }
 
 bool close(int channel) {
-    if (channel == kStdout) return std::fflush(terminal_out()) == 0;
+    if (channel == kTerminalOut) return std::fflush(terminal_out()) == 0;
     FileChannel* ch = find(channel);
     if (!ch) return true;
     bool ok = !ch->failed;
@@ -196,11 +196,11 @@ bool close(int channel) {
 }
 
 bool is_open(int channel) {
-    return channel == kStdin || channel == kStdout || find(channel) != nullptr;
+    return channel == kTerminalIn || channel == kTerminalOut || find(channel) != nullptr;
 }
 
 std::optional<std::string> read_record(int channel) {
-    if (channel == kStdin) {
+    if (channel == kTerminalIn) {
         std::fflush(terminal_out());
         if (!editing()) return read_line(terminal_in());
         auto line = line_editor::read_line(term_line);
@@ -227,7 +227,7 @@ int get_char(int channel) {
 }
 
 bool put(int channel, std::string_view text) {
-    if (channel == kStdout) {
+    if (channel == kTerminalOut) {
         note_terminal_output(text);
         return text.empty() ||
                std::fwrite(text.data(), 1, text.size(), terminal_out()) == text.size();
@@ -236,7 +236,7 @@ bool put(int channel, std::string_view text) {
 }
 
 bool end_record(int channel) {
-    if (channel == kStdout) {
+    if (channel == kTerminalOut) {
         term_line.clear();
         return std::fputc('\n', terminal_out()) != EOF;
     }
@@ -244,7 +244,7 @@ bool end_record(int channel) {
 }
 
 void flusht(int channel) {
-    if (channel == kStdout) {
+    if (channel == kTerminalOut) {
         std::fflush(terminal_out());
         return;
     }
@@ -252,7 +252,7 @@ void flusht(int channel) {
 }
 
 bool good(int channel) {
-    if (channel == kStdout) return std::fflush(terminal_out()) == 0;
+    if (channel == kTerminalOut) return std::fflush(terminal_out()) == 0;
     FileChannel* ch = find(channel);
     if (!ch) return false;
     return std::fflush(ch->f) == 0 && std::ferror(ch->f) == 0 && !ch->failed;

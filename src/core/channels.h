@@ -11,8 +11,12 @@
 
 namespace karvel::io {
 
-constexpr int kStdin = 5;
-constexpr int kStdout = 6;
+// The package's channels.
+constexpr int kParameterFile = 1;  // NAME.kvn
+constexpr int kDataFile = 2;       // the W output file and the host's data file
+constexpr int kTerminalIn = 5;
+constexpr int kTerminalOut = 6;
+constexpr int kListing = 16;       // the numbered listing file
 
 enum class Status {
     Unknown,  // open an existing file, or create it empty

@@ -105,11 +105,11 @@ int advance_counter(int channel, int (*next)(int last)) {
     if (!usable) {
         // Whatever stands under the name could not be read, so it is not
         // replaced either.
-        fmt::write(kStdout, "(' CANNOT OPEN FILE ',A)", {file});
+        fmt::write(kTerminalOut, "(' CANNOT OPEN FILE ',A)", {file});
         return number;
     }
     if (replace_file(channel, file, fmt::format_records("(1X,I5)", {number})) != Replaced::Done) {
-        fmt::write(kStdout, "(' CANNOT WRITE FILE ',A)", {file});
+        fmt::write(kTerminalOut, "(' CANNOT WRITE FILE ',A)", {file});
     }
     return number;
 }

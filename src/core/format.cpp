@@ -640,7 +640,7 @@ RecordSource vector_source(const std::vector<std::string>& records) {
     };
 }
 
-bool readable(int channel) { return channel != io::kStdout && io::is_open(channel); }
+bool readable(int channel) { return channel != io::kTerminalOut && io::is_open(channel); }
 
 int list_read(const Targets& targets, const RecordSource& source, std::size_t* used) {
     std::size_t next = 0;

@@ -20,7 +20,7 @@ int trunc_int(float v) {
 }
 
 void stop(std::string_view message) {
-    io::flusht(io::kStdout);
+    io::flusht(io::kTerminalOut);
     std::string line = "STOP " + std::string(message) + " statement executed\n";
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
@@ -28,12 +28,12 @@ void stop(std::string_view message) {
 }
 
 void pause_run(std::string_view message) {
-    io::flusht(io::kStdout);
+    io::flusht(io::kTerminalOut);
     std::string text = std::string(message) +
                        "\nTo resume execution, type go.  Other input will terminate the job.\n";
     std::fputs(text.c_str(), stderr);
     std::fflush(stderr);
-    const auto answer = io::read_record(io::kStdin);
+    const auto answer = io::read_record(io::kTerminalIn);
     if (answer) {
         std::string_view a = *answer;
         while (!a.empty() && (a.back() == ' ' || a.back() == '\r')) a.remove_suffix(1);

@@ -118,7 +118,7 @@ void fit_command(Model model) {
     }
     if (flags(4) == 0) draw_frame_data_title();
     caldat.ncall = 0;
-    if (tin.v(3) != 0.0f) lpout(sess.pnam, 16);
+    if (tin.v(3) != 0.0f) lpout(sess.pnam, io::kListing);
     if (tin.v(1) != 0.0f) {
         for (int i = 1; i <= functn.np; ++i) sess.old(i) = functn.p(i);
     }

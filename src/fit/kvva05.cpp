@@ -7,13 +7,14 @@
 #include <utility>
 
 #include "fit/numeric.h"
+#include "core/channels.h"
 #include "core/format.h"
 
 namespace karvel {
 
 namespace {
 
-constexpr int kChannel = 16;
+constexpr int kChannel = io::kListing;
 
 constexpr const char* kHeading =
     "(1H1,4X,'THE FOLLOWING OUTPUT IS PROVIDED BY SUBROUTINE',' VA05A',/,/)";

@@ -35,15 +35,15 @@ constexpr std::size_t kMaxToken = 256;  // a longer word is no number
 }  // namespace
 
 void myread(int& n, float* x, float* y, float* e, TextRef title) {
-    constexpr int kChannel = 2;
-    fmt::write(6, "(' Give input filename : ',$)");
-    flusht(6);
+    constexpr int kChannel = io::kDataFile;
+    fmt::write(io::kTerminalOut, "(' Give input filename : ',$)");
+    flusht(io::kTerminalOut);
     // End of input at the prompt counts as an empty name.
-    if (fmt::read(5, "(A)", {infile}) != 0) infile.blank();
+    if (fmt::read(io::kTerminalIn, "(A)", {infile}) != 0) infile.blank();
     const std::string name(infile.trimmed());
 
     if (name.empty() || io::open(kChannel, name, io::Status::Old) != 0) {
-        fmt::write(6, "(' CANNOT OPEN FILE ',A)", {name});
+        fmt::write(io::kTerminalOut, "(' CANNOT OPEN FILE ',A)", {name});
         return;
     }
 
@@ -91,7 +91,7 @@ void myread(int& n, float* x, float* y, float* e, TextRef title) {
     io::close(kChannel);
 
     if (!ok) {
-        fmt::write(6, "(' ERROR READING FILE ',A)", {name});
+        fmt::write(io::kTerminalOut, "(' ERROR READING FILE ',A)", {name});
         return;
     }
 
@@ -107,7 +107,7 @@ void myread(int& n, float* x, float* y, float* e, TextRef title) {
     // no group is complete.
     title.assign(head);
     n = count;
-    fmt::write(6, "(I3,' lines have been read in')", {n});
+    fmt::write(io::kTerminalOut, "(I3,' lines have been read in')", {n});
 }
 
 void kvst_records() {

@@ -49,10 +49,10 @@ void kvsave(int n, const float* p, const float* s, int channel, const Text<20>& 
         case io::Replaced::Done:
             break;
         case io::Replaced::CannotOpen:
-            fmt::write(6, "(' CANNOT OPEN FILE ',A)", {file});
+            fmt::write(io::kTerminalOut, "(' CANNOT OPEN FILE ',A)", {file});
             break;
         case io::Replaced::CannotWrite:
-            fmt::write(6, "(' CANNOT WRITE FILE ',A)", {file});
+            fmt::write(io::kTerminalOut, "(' CANNOT WRITE FILE ',A)", {file});
             break;
     }
 }

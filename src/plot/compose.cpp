@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "plot/plot.h"
+#include "core/channels.h"
 #include "core/format.h"
 #include "core/records.h"
 
@@ -161,7 +162,7 @@ bool plot_frame_valid() {
 
 bool tdlmr(float low, float high, float dimension) {
     if (high > low && dimension > 0.0f && std::isfinite(high - low)) return true;
-    fmt::write(6, "(/,/,/,10X,'SMI =',E13.5,5X,'SMA =',E13.5,10X,'DIMENSION =',E13.5)",
+    fmt::write(io::kTerminalOut, "(/,/,/,10X,'SMI =',E13.5,5X,'SMA =',E13.5,10X,'DIMENSION =',E13.5)",
                {low, high, dimension});
     return false;
 }

@@ -27,8 +27,8 @@ bool is_pick(char ch) { return ch == ' ' || ch == 'A' || ch == 'a'; }
 }  // namespace
 
 void poscur() {
-    fmt::write(6, "(' LEFT MOUSE OR TYPE SPACE FOR X,Y OR RETURN TO CONTINUE')");
-    flusht(6);
+    fmt::write(io::kTerminalOut, "(' LEFT MOUSE OR TYPE SPACE FOR X,Y OR RETURN TO CONTINUE')");
+    flusht(io::kTerminalOut);
 
     float left = 0.0f;
     float right = 0.0f;

@@ -380,7 +380,7 @@ void pgnend(int unit) {
     const int l = grgenv("ZOV_PRINT_CMD", command);
     if (l == 0) return;
     if (!io::file_exists(file)) return;
-    flusht(io::kStdout);
+    flusht(io::kTerminalOut);
     const std::string line(command.view().substr(0, static_cast<std::size_t>(l)));
     const int ignored = std::system((line + " " + shell_word(file)).c_str());
     (void)ignored;
@@ -408,7 +408,7 @@ void pgrunx(std::string_view name, int& status) {
         grwarn("please setenv or DEFine PGPLOT_ZOV_PGRUNFIGDISP");
         return;
     }
-    flusht(io::kStdout);
+    flusht(io::kTerminalOut);
     const std::string line(command.view().substr(0, static_cast<std::size_t>(l)));
     const int ignored = std::system((line + option + " &").c_str());
     (void)ignored;

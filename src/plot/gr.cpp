@@ -31,7 +31,7 @@ int grgenv(std::string_view name, TextRef value) {
 void grwarn(std::string_view text) {
     const std::string_view t = without_trailing_blanks(text);
     if (t.empty()) return;
-    fmt::write(io::kStdout, "(A)", {" %PGPLOT, " + std::string(t)});
+    fmt::write(io::kTerminalOut, "(A)", {" %PGPLOT, " + std::string(t)});
 }
 
 std::string grtoup(std::string_view text) {
@@ -45,7 +45,7 @@ std::string grtoup(std::string_view text) {
 int grglun() {
     // Highest numbers first, well away from the package's fixed channels.
     for (int channel = 99; channel >= 10; --channel) {
-        if (channel == 16) continue;
+        if (channel == io::kListing) continue;
         if (io::is_open(channel) || lent_channels().count(channel) != 0) continue;
         lent_channels().insert(channel);
         return channel;

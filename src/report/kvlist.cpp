@@ -12,7 +12,7 @@ namespace karvel {
 
 namespace {
 
-constexpr int kListing = 16;
+using io::kListing;
 constexpr int kPageSize = 20;
 
 constexpr std::string_view kReturnLine = "(' TYPE RETURN TO CONTINUE ')";

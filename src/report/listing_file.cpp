@@ -68,7 +68,7 @@ void lpendf() {
     // Whatever was still buffered reaches the file now; a failure there is
     // the last chance to say that the listing is incomplete.
     bool written = io::good(lpoutcc);
-    fmt::write(6, "(' Closing listing file ',A)", {lpoutch});
+    fmt::write(io::kTerminalOut, "(' Closing listing file ',A)", {lpoutch});
     written = io::close(lpoutcc) && written;
     lpoutc = 0;
     written = io::on_disk(lpoutch.trimmed()) && written;

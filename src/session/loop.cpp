@@ -64,7 +64,7 @@ void display_command() {
 
 void clear_command() {
     if (tinc.line.at(1) == 'Z') {
-        fmt::write(6, "(' JAVA enabled - Karvel ',A,' - type RETURN to continue : ',$)",
+        fmt::write(io::kTerminalOut, "(' JAVA enabled - Karvel ',A,' - type RETURN to continue : ',$)",
                    {Text<4>(kPackageVersionText)});
         io::flusht(tin.out);
         fmt::read(tin.in, "(1X)");
@@ -182,7 +182,7 @@ void command_loop() {
                 if (flags(2) == 0 || flags(1) == 0) {
                     fmt::write(tin.out, "(' NO FIT ATTEMPTS AVAILABLE FOR LISTING.')");
                 } else {
-                    lpout(sess.pnam, 16);
+                    lpout(sess.pnam, io::kListing);
                     kvlist(sess.old.data());
                 }
                 break;

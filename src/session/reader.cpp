@@ -71,7 +71,7 @@ void kvfdcd(float* v, int nv, char* line, int len, int& iflag) {
         if (k < 0) {
             iflag = -p;
             if (mode > 0) {
-                fmt::write(6, "(1X,I2,'TH. CHARACTER (',A1,') NOT ALLOWED - RETYPE LINE')",
+                fmt::write(io::kTerminalOut, "(1X,I2,'TH. CHARACTER (',A1,') NOT ALLOWED - RETYPE LINE')",
                            {p, std::string(1, c)});
                 return;
             }

@@ -4,6 +4,7 @@
 
 #include <string_view>
 
+#include "core/channels.h"
 #include "core/numeric.h"
 #include "core/records.h"
 #include "core/stop.h"
@@ -17,8 +18,8 @@ struct Session {
     Text<20> parfll;             // parameter-file name
     Arr<float, kMaxPar> old;     // previous parameter values
     float tvars1 = 0.0f;         // cursor toggle
-    int nunit = 1;               // channel of the parameter file
-    int nunit2 = 2;              // channel of the W output file
+    int nunit = io::kParameterFile;  // channel of the parameter file
+    int nunit2 = io::kDataFile;      // channel of the W output file
     Text<4> vershn;              // package version text
     Text<10> logfil;             // usage-log file name
     int lastp = 0;               // plot unit current before a hardcopy

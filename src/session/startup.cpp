@@ -74,10 +74,10 @@ void initialise(const Text<4>& name) {
     if (version.host <= 0.0f) version.host = 1.0f;
     fitcon.vers = sess.vershn;
 
-    sess.nunit = 1;
-    sess.nunit2 = 2;
-    tin.in = io::kStdin;
-    tin.out = io::kStdout;
+    sess.nunit = io::kParameterFile;
+    sess.nunit2 = io::kDataFile;
+    tin.in = io::kTerminalIn;
+    tin.out = io::kTerminalOut;
 
     for (int i = 1; i <= 4; ++i) flags(i) = 0;
     chichi = Chichi{};

@@ -19,7 +19,7 @@ inline std::string terminal(const std::function<void()>& fn, const std::string& 
     std::rewind(in);
     io::redirect_terminal(in, out);
     fn();
-    io::flusht(io::kStdout);
+    io::flusht(io::kTerminalOut);
     io::redirect_terminal(nullptr, nullptr);
     std::string text;
     std::rewind(out);
