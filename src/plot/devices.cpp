@@ -4,8 +4,12 @@
 
 #include <array>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
+
+#include <sys/stat.h>
 
 #include "plot/plot.h"
 #include "session/channels.h"
@@ -161,22 +165,35 @@ std::string_view library_extension(std::string_view type) {
     return "";
 }
 
+/// Whether the file exists and was written at or after the given time
+/// (whole seconds), so that a file left from an earlier run is not taken
+/// for the one just written.
+bool written_since(const std::string& name, std::time_t since) {
+    struct stat info {};
+    if (::stat(name.c_str(), &info) != 0) return false;
+    return info.st_mtime >= since;
+}
+
 /// The library appends its own extension to a file name that does not end
 /// in it, and the image devices write one file per page (name_0000.png,
-/// name_0001.png, ...) when there is more than one. After closing, this
-/// finds the file that was actually written: the name as given, the name
-/// with the extension, or the first page's file; the name as given when
-/// none of them exists.
-std::string written_file(const std::string& name, std::string_view type) {
-    if (io::file_exists(name)) return name;
+/// name_0001.png, ...: the name without the extension, an underscore, the
+/// page number in four digits, the extension) when there is more than one.
+/// After closing, the single file the library wrote under its own name is
+/// renamed to the kept name, replacing any file of that name; the pages of
+/// a multi-page image keep their numbered names. Returns the name of the
+/// file the user now has: the kept name, or the first page's file.
+std::string settle_file(const std::string& kept, std::string_view type, std::time_t opened) {
     const std::string_view ext = library_extension(type);
-    if (ext.empty()) return name;
-    const std::string full = ends_with_nocase(name, ext) ? name : name + std::string(ext);
-    if (io::file_exists(full)) return full;
+    if (ext.empty()) return kept;
+    const std::string full = ends_with_nocase(kept, ext) ? kept : kept + std::string(ext);
+    if (full != kept && written_since(full, opened)) {
+        if (std::rename(full.c_str(), kept.c_str()) == 0) return kept;
+        return full;
+    }
     const std::string first_page =
         full.substr(0, full.size() - ext.size()) + "_0000" + std::string(ext);
-    if (io::file_exists(first_page)) return first_page;
-    return name;
+    if (!written_since(kept, opened) && written_since(first_page, opened)) return first_page;
+    return kept;
 }
 
 /// A file name as one word of a shell command: unchanged when it holds only
@@ -201,11 +218,15 @@ std::string shell_word(const std::string& name) {
     return quoted + "'";
 }
 
-/// Library types of the file names recorded for each unit, kept so that
-/// the written file can be found on closing.
+/// Library types of the file names recorded for each unit and the time of
+/// their opening, kept so that the written file can be found on closing.
 std::array<std::string, kUnits + 1>& library_types() {
     static std::array<std::string, kUnits + 1> types;
     return types;
+}
+std::array<std::time_t, kUnits + 1>& opening_times() {
+    static std::array<std::time_t, kUnits + 1> times{};
+    return times;
 }
 
 }  // namespace
@@ -291,6 +312,7 @@ void pgnopn(int unit, std::string_view name, int& status) {
             const std::string library_spec = f + library_type;
 
             // A composed specification longer than a device field is refused.
+            opening_times()[unit] = std::time(nullptr);
             const int id = library_spec.size() <= 30 ? cpgopen(library_spec.c_str()) : 0;
             if (id > 0) {
                 cpgsubp(1, pages);
@@ -389,7 +411,7 @@ void pgnend(int unit) {
     }
     if (kept.empty()) return;
 
-    const std::string file = written_file(kept, library_types()[unit]);
+    const std::string file = settle_file(kept, library_types()[unit], opening_times()[unit]);
     grwarn(" Closing file " + file);
     Text<60> command;
     const int l = grgenv("ZOV_PRINT_CMD", command);
