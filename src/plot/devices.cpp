@@ -229,6 +229,31 @@ std::array<std::time_t, kUnits + 1>& opening_times() {
     return times;
 }
 
+/// Opens a device on the library. A specification beginning with "?" makes
+/// the library ask for the device on its own, and its question repeats for
+/// ever once the input has ended, so such a specification is refused here.
+int library_open(const std::string& spec) {
+    if (!spec.empty() && spec.front() == '?') return 0;
+    return cpgopen(spec.c_str());
+}
+
+/// Asks the user for the device of a unit whose specification is "?": one
+/// question, one answer read from the terminal. False at end of input and
+/// for a blank answer.
+bool ask_device(const std::string& digit, std::string& answer) {
+    fmt::write(io::kStdout, "(' %PGPLOT, Graphics device/type for PGPLOT_ZOV_DEV_',A,' : ',$)",
+               {digit});
+    flusht(io::kStdout);
+    Text<30> typed;
+    if (fmt::read(io::kStdin, "(A)", {typed}) != 0) return false;
+    std::string_view t = typed.view();
+    while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+    while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+    if (t.empty()) return false;
+    answer = std::string(t);
+    return true;
+}
+
 }  // namespace
 
 void pgnopn(int unit, std::string_view name, int& status) {
@@ -267,7 +292,11 @@ void pgnopn(int unit, std::string_view name, int& status) {
     bool colours = false;
 
     if (s == "?") {
-        // The library asks the user for the device.
+        // The user names the device; it is given to the library as typed.
+        if (!ask_device(digit, plain)) {
+            fail();
+            return;
+        }
     } else {
         const std::string u = grtoup(s.view());
         const int pages = plots_per_page();
@@ -313,7 +342,7 @@ void pgnopn(int unit, std::string_view name, int& status) {
 
             // A composed specification longer than a device field is refused.
             opening_times()[unit] = std::time(nullptr);
-            const int id = library_spec.size() <= 30 ? cpgopen(library_spec.c_str()) : 0;
+            const int id = library_spec.size() <= 30 ? library_open(library_spec) : 0;
             if (id > 0) {
                 cpgsubp(1, pages);
                 if (code == 2) {
@@ -351,7 +380,7 @@ void pgnopn(int unit, std::string_view name, int& status) {
         }
     }
 
-    const int id = cpgopen(plain.c_str());
+    const int id = library_open(plain);
     if (id <= 0) {
         fail();
         return;

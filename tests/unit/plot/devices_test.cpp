@@ -341,6 +341,40 @@ TEST_F(Devices, ImageAndPdfHardcopyFiles) {
               " %PGPLOT,  Closing file two.x_0000.png\n");
 }
 
+// "?" (the default of units 3 to 8) asks once on the terminal; the answer
+// is opened as typed. End of input, a blank answer, an answer that does not
+// open and a library specification beginning with "?" all fail the open.
+TEST_F(Devices, QuestionMarkAsksOnce) {
+    std::FILE* in = std::tmpfile();
+    ASSERT_NE(in, nullptr);
+    std::fputs("  /NULL\n\n/QQQ\n?\n", in);
+    std::rewind(in);
+    karvel::io::redirect_terminal(in, out_);
+    const std::string ask = " %PGPLOT, Graphics device/type for PGPLOT_ZOV_DEV_3 : ";
+    const std::string refused = " %PGPLOT, invalid PGPLOT_ZOV_DEV_3  ?\n";
+    int status = 99;
+    pgnopn(3, " ", status);
+    EXPECT_EQ(status, 0);
+    pgnend(3);
+    for (int answer = 1; answer <= 4; ++answer) {  // blank, /QQQ, ?, end of input
+        pgnopn(3, " ", status);
+        EXPECT_EQ(status, -1);
+    }
+    int flag = -1;
+    pgqnop(3, flag);
+    EXPECT_EQ(flag, 0);
+    EXPECT_EQ(terminal(), ask + ask + refused + ask + refused + ask + refused + ask + refused);
+    karvel::io::redirect_terminal(nullptr, out_);
+    std::fclose(in);
+
+    setenv("PGPLOT_ZOV_DEV_2", "?/PS", 1);
+    pgnopn(2, " ", status);
+    EXPECT_EQ(status, -1);
+    EXPECT_EQ(terminal(),
+              " %PGPLOT, Filename is ?.ps/PS\n"
+              " %PGPLOT, invalid PGPLOT_ZOV_DEV_2  ?/PS\n");
+}
+
 TEST_F(Devices, RefusedSpecificationsLeaveTheUnitClosed) {
     setenv("PGPLOT_ZOV_DEV_1", "/NULL", 1);
     open_ok(1, " ");
