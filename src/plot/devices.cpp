@@ -8,10 +8,12 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include <sys/stat.h>
 
 #include "plot/plot.h"
+#include "plot/xwatch.h"
 #include "session/channels.h"
 #include "session/format.h"
 
@@ -254,6 +256,44 @@ bool ask_device(const std::string& digit, std::string& answer) {
     return true;
 }
 
+/// What reopens a screen unit whose window was lost, and the window
+/// watched (0 when none is: not an X device, or the window was not found).
+struct Screen {
+    std::string spec;
+    bool colours = false;
+    xwatch::Window window = 0;
+};
+std::array<Screen, kUnits + 1>& screens() {
+    static std::array<Screen, kUnits + 1> s;
+    return s;
+}
+
+/// Whether the library device is one of its X window devices.
+bool is_x_device(const std::string& spec) {
+    const std::string u = grtoup(spec);
+    return u.find("/XW") != std::string::npos || u.find("/XS") != std::string::npos;
+}
+
+/// Opens a screen device, sets its colours when asked, shows an empty page
+/// and finds its window; returns the library identifier (0 or less when
+/// the open failed).
+int open_screen(const std::string& spec, bool colours, xwatch::Window& window) {
+    window = 0;
+    const bool x = is_x_device(spec);
+    std::vector<xwatch::Window> before;
+    if (x) before = xwatch::library_windows();
+    const int id = library_open(spec);
+    if (id <= 0) return id;
+    if (colours) {
+        cpgscr(0, 1.0f, 1.0f, 1.0f);
+        cpgscr(1, 0.0f, 0.0f, 0.0f);
+    }
+    cpgask(0);
+    cpgpage();
+    if (x) window = xwatch::new_window(before);
+    return id;
+}
+
 }  // namespace
 
 void pgnopn(int unit, std::string_view name, int& status) {
@@ -350,6 +390,7 @@ void pgnopn(int unit, std::string_view name, int& status) {
                     cpgscr(1, 0.0f, 0.0f, 0.0f);
                 }
                 st.irdev[unit] = id;
+                screens()[unit].window = 0;
                 st.ffname[unit] = f;
                 library_types()[unit] = library_type;
                 st.icur = unit;
@@ -380,22 +421,41 @@ void pgnopn(int unit, std::string_view name, int& status) {
         }
     }
 
-    const int id = library_open(plain);
+    Screen& screen = screens()[unit];
+    const int id = open_screen(plain, colours, screen.window);
     if (id <= 0) {
         fail();
         return;
     }
-    if (colours) {
-        cpgscr(0, 1.0f, 1.0f, 1.0f);
-        cpgscr(1, 0.0f, 0.0f, 0.0f);
-    }
-    cpgask(0);
-    cpgpage();
+    screen.spec = plain;
+    screen.colours = colours;
     st.irdev[unit] = id;
     st.ffname[unit].blank();
     library_types()[unit].clear();
     status = 0;
     st.icur = unit;
+}
+
+bool pgnchk() {
+    DeviceState& st = state();
+    const int unit = st.icur;
+    if (!in_range(unit) || st.irdev[unit] == 0) return false;
+    Screen& screen = screens()[unit];
+    if (screen.window == 0 || xwatch::alive(screen.window)) return false;
+    // The library's device of the lost window is left as it is: closing it
+    // would draw on a window, or talk over a connection, that is gone.
+    int id = open_screen(screen.spec, screen.colours, screen.window);
+    if (id > 0) {
+        grwarn("screen window lost: a new one is opened");
+    } else {
+        screen.spec = "/NULL";
+        screen.colours = false;
+        id = open_screen(screen.spec, screen.colours, screen.window);
+        grwarn("screen window lost: screen plots are not shown");
+    }
+    st.irdev[unit] = id > 0 ? id : 0;
+    if (id <= 0) st.icur = 0;
+    return true;
 }
 
 void pgnsel(int unit, int& previous, int& status) {
@@ -426,9 +486,15 @@ void pgnsel(int unit, int& previous, int& status) {
 void pgnend(int unit) {
     DeviceState& st = state();
     if (!in_range(unit) || st.irdev[unit] == 0) return;
-    if (unit != st.icur) cpgslct(st.irdev[unit]);
+    Screen& screen = screens()[unit];
+    // A screen whose window is gone is only forgotten (see pgnchk).
+    const bool lost = screen.window != 0 && !xwatch::alive(screen.window);
+    screen.window = 0;
     const std::string kept(st.ffname[unit].trimmed());
-    cpgclos();
+    if (!lost) {
+        if (unit != st.icur) cpgslct(st.irdev[unit]);
+        cpgclos();
+    }
     st.ffname[unit].blank();
     st.irdev[unit] = 0;
     if (st.icur != 0) {
