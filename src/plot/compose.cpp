@@ -153,6 +153,8 @@ void draw_polyline(const float* x, const float* y, int n, int style) {
 }  // namespace
 
 bool plot_frame_valid() {
+    // A screen that replaces a lost window has no frame to draw into yet.
+    if (pgnchk()) set_frame_valid(false);
     const int id = current_device();
     for (int f : failed_devices)
         if (f == id) return false;
@@ -190,6 +192,7 @@ void rsplt(const float* x, const float* y, const float* e, int n, int mode, int 
 }
 
 void erase() {
+    pgnchk();
     cpgask(0);
     cpgpage();
 }
