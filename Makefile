@@ -3,8 +3,15 @@ BUILD ?= build
 JOBS ?= 2
 PACKAGES = g++ cmake make pkg-config python3 giza-dev libgtest-dev libbenchmark-dev xvfb xdotool
 CMAKE_FLAGS ?=
+# Fuzzing: clang and its libFuzzer runtime, the build folder, the seconds
+# each target runs, and the checks that need the saturating number input and
+# a fit that goes on past a chi-squared that is not finite.
+FUZZ_PACKAGES = clang libclang-rt-14-dev
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 5
+FUZZ_STRICT ?= OFF
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench fuzz fuzz-build clean
 
 all: build
 
@@ -39,5 +46,15 @@ bench: deps
 	cmake --build $(BUILD)-bench -j $(JOBS)
 	for b in $(BUILD)-bench/bench_*; do [ -x $$b ] && $$b; done
 
+fuzz-build:
+	$(MAKE) deps PACKAGES="$(PACKAGES) $(FUZZ_PACKAGES)"
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DKARVEL_FUZZ=ON \
+	  -DKARVEL_FUZZ_STRICT=$(FUZZ_STRICT) $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_command fuzz_format fuzz_read \
+	  fuzz_parfile fuzz_datafile fuzz_session
+
+fuzz: fuzz-build
+	bash tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench scratch
+	rm -rf $(BUILD) $(BUILD)-bench $(FUZZ_BUILD) scratch
