@@ -58,6 +58,8 @@ struct Shared {
 };
 
 Shared* shared = nullptr;
+long sessions_returned = 0;  // left through the exit path
+long sessions_exited = 0;    // ended the program: a stop, or a pause not resumed
 std::size_t counters_size = 0;
 std::string data_peak;
 std::string data_exact;
@@ -160,6 +162,10 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
                        MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     if (mem == MAP_FAILED) fuzz::fail("cannot map the shared memory");
     shared = static_cast<Shared*>(mem);
+    std::atexit([] {
+        fuzz::say("sessions: " + std::to_string(sessions_returned) + " reached the save question, " +
+                  std::to_string(sessions_exited) + " ended the program before it");
+    });
     return 0;
 }
 
@@ -207,6 +213,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(::stat((dir + "/session.out").c_str(), &st) == 0, "no terminal output");
     FUZZ_CHECK(st.st_size <= kMaxOutput, "terminal output of " + std::to_string(st.st_size) + " bytes");
 
+    (shared->outcome == kReturned ? sessions_returned : sessions_exited) += 1;
     if (shared->outcome == kReturned) {
         const std::string out = fuzz::read_file(dir + "/session.out");
         FUZZ_CHECK(out.find(kSaveQuestion) != std::string::npos, "the session returned without the save question");

@@ -42,6 +42,7 @@ for t in "${targets[@]}"; do
     ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<< "$done_line")
     if [ $status -eq 0 ]; then
         echo "$t: ok, ${runs:-?} inputs in ${seconds} s, cov ${cov:-?}, features ${ft:-?}"
+        grep -E '^sessions:' "$logs/$t.log" | tail -1 | sed 's/^/    /'
         passed=$((passed + 1))
     else
         echo "$t: FAILED (status $status), log $logs/$t.log"
