@@ -6,7 +6,15 @@ CMAKE_FLAGS ?=
 # The build shows CMake's own progress, without make's Entering/Leaving lines.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build run test bench clean
+# Fuzzing: clang and its libFuzzer runtime, the build folder, the seconds
+# each target runs, and the checks that need the saturating number input and
+# a fit that goes on past a chi-squared that is not finite.
+FUZZ_PACKAGES = clang libclang-rt-14-dev
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 5
+FUZZ_STRICT ?= OFF
+
+.PHONY: all deps configure build run test bench fuzz fuzz-build clean
 
 all: build
 
@@ -48,5 +56,15 @@ pictures: build
 	@$(MAKE) deps PACKAGES="$(DOC_PACKAGES)"
 	docs/make-pictures.sh $(BUILD)
 
+fuzz-build:
+	$(MAKE) deps PACKAGES="$(PACKAGES) $(FUZZ_PACKAGES)"
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DKARVEL_FUZZ=ON \
+	  -DKARVEL_FUZZ_STRICT=$(FUZZ_STRICT) $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_command fuzz_format fuzz_read \
+	  fuzz_parfile fuzz_datafile fuzz_session
+
+fuzz: fuzz-build
+	bash tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench scratch
+	rm -rf $(BUILD) $(BUILD)-bench $(FUZZ_BUILD) scratch

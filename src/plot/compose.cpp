@@ -154,6 +154,8 @@ void draw_polyline(const float* x, const float* y, int n, int style) {
 }  // namespace
 
 bool plot_frame_valid() {
+    // A screen that replaces a lost window has no frame to draw into yet.
+    if (pgnchk()) set_frame_valid(false);
     const int id = current_device();
     for (int f : failed_devices)
         if (f == id) return false;
@@ -191,6 +193,7 @@ void rsplt(const float* x, const float* y, const float* e, int n, int mode, int 
 }
 
 void erase() {
+    pgnchk();
     cpgask(0);
     cpgpage();
 }

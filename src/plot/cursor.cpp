@@ -29,6 +29,8 @@ bool is_pick(char ch) { return ch == ' ' || ch == 'A' || ch == 'a'; }
 void poscur() {
     fmt::write(io::kTerminalOut, "(' LEFT MOUSE OR TYPE SPACE FOR X,Y OR RETURN TO CONTINUE')");
     flusht(io::kTerminalOut);
+    // A window closed since the drawing can give no key: the wait would never end.
+    const bool lost = pgnchk();
 
     float left = 0.0f;
     float right = 0.0f;
@@ -38,7 +40,7 @@ void poscur() {
     float x = (left + right) / 2.0f;
     float y = (bottom + top) / 2.0f;
 
-    if (!device_has_cursor()) return;
+    if (lost || !device_has_cursor()) return;
 
     for (;;) {
         char ch = '\0';

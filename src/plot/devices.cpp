@@ -4,10 +4,16 @@
 
 #include <array>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
+#include <vector>
+
+#include <sys/stat.h>
 
 #include "plot/plot.h"
+#include "plot/xwatch.h"
 #include "core/channels.h"
 #include "core/files.h"
 #include "core/format.h"
@@ -146,22 +152,35 @@ std::string_view library_extension(std::string_view type) {
     return "";
 }
 
+/// Whether the file exists and was written at or after the given time
+/// (whole seconds), so that a file left from an earlier run is not taken
+/// for the one just written.
+bool written_since(const std::string& name, std::time_t since) {
+    struct stat info {};
+    if (::stat(name.c_str(), &info) != 0) return false;
+    return info.st_mtime >= since;
+}
+
 /// The library appends its own extension to a file name that does not end
 /// in it, and the image devices write one file per page (name_0000.png,
-/// name_0001.png, ...) when there is more than one. After closing, this
-/// finds the file that was actually written: the name as given, the name
-/// with the extension, or the first page's file; the name as given when
-/// none of them exists.
-std::string written_file(const std::string& name, std::string_view type) {
-    if (io::file_exists(name)) return name;
+/// name_0001.png, ...: the name without the extension, an underscore, the
+/// page number in four digits, the extension) when there is more than one.
+/// After closing, the single file the library wrote under its own name is
+/// renamed to the kept name, replacing any file of that name; the pages of
+/// a multi-page image keep their numbered names. Returns the name of the
+/// file the user now has: the kept name, or the first page's file.
+std::string settle_file(const std::string& kept, std::string_view type, std::time_t opened) {
     const std::string_view ext = library_extension(type);
-    if (ext.empty()) return name;
-    const std::string full = ends_with_nocase(name, ext) ? name : name + std::string(ext);
-    if (io::file_exists(full)) return full;
+    if (ext.empty()) return kept;
+    const std::string full = ends_with_nocase(kept, ext) ? kept : kept + std::string(ext);
+    if (full != kept && written_since(full, opened)) {
+        if (std::rename(full.c_str(), kept.c_str()) == 0) return kept;
+        return full;
+    }
     const std::string first_page =
         full.substr(0, full.size() - ext.size()) + "_0000" + std::string(ext);
-    if (io::file_exists(first_page)) return first_page;
-    return name;
+    if (!written_since(kept, opened) && written_since(first_page, opened)) return first_page;
+    return kept;
 }
 
 /// A file name as one word of a shell command: unchanged when it holds only
@@ -186,11 +205,78 @@ std::string shell_word(const std::string& name) {
     return quoted + "'";
 }
 
-/// Library types of the file names recorded for each unit, kept so that
-/// the written file can be found on closing.
+/// Library types of the file names recorded for each unit and the time of
+/// their opening, kept so that the written file can be found on closing.
 std::array<std::string, kUnits + 1>& library_types() {
     static std::array<std::string, kUnits + 1> types;
     return types;
+}
+std::array<std::time_t, kUnits + 1>& opening_times() {
+    static std::array<std::time_t, kUnits + 1> times{};
+    return times;
+}
+
+/// Opens a device on the library. A specification beginning with "?" makes
+/// the library ask for the device on its own, and its question repeats for
+/// ever once the input has ended, so such a specification is refused here.
+int library_open(const std::string& spec) {
+    if (!spec.empty() && spec.front() == '?') return 0;
+    return cpgopen(spec.c_str());
+}
+
+/// Asks the user for the device of a unit whose specification is "?": one
+/// question, one answer read from the terminal. False at end of input and
+/// for a blank answer.
+bool ask_device(const std::string& digit, std::string& answer) {
+    fmt::write(io::kTerminalOut, "(' %PGPLOT, Graphics device/type for PGPLOT_ZOV_DEV_',A,' : ',$)",
+               {digit});
+    flusht(io::kTerminalOut);
+    Text<30> typed;
+    if (fmt::read(io::kTerminalIn, "(A)", {typed}) != 0) return false;
+    std::string_view t = typed.view();
+    while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+    while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+    if (t.empty()) return false;
+    answer = std::string(t);
+    return true;
+}
+
+/// What reopens a screen unit whose window was lost, and the window
+/// watched (0 when none is: not an X device, or the window was not found).
+struct Screen {
+    std::string spec;
+    bool colours = false;
+    xwatch::Window window = 0;
+};
+std::array<Screen, kUnits + 1>& screens() {
+    static std::array<Screen, kUnits + 1> s;
+    return s;
+}
+
+/// Whether the library device is one of its X window devices.
+bool is_x_device(const std::string& spec) {
+    const std::string u = grtoup(spec);
+    return u.find("/XW") != std::string::npos || u.find("/XS") != std::string::npos;
+}
+
+/// Opens a screen device, sets its colours when asked, shows an empty page
+/// and finds its window; returns the library identifier (0 or less when
+/// the open failed).
+int open_screen(const std::string& spec, bool colours, xwatch::Window& window) {
+    window = 0;
+    const bool x = is_x_device(spec);
+    std::vector<xwatch::Window> before;
+    if (x) before = xwatch::library_windows();
+    const int id = library_open(spec);
+    if (id <= 0) return id;
+    if (colours) {
+        cpgscr(0, 1.0f, 1.0f, 1.0f);
+        cpgscr(1, 0.0f, 0.0f, 0.0f);
+    }
+    cpgask(0);
+    cpgpage();
+    if (x) window = xwatch::new_window(before);
+    return id;
 }
 
 }  // namespace
@@ -231,7 +317,11 @@ void pgnopn(int unit, std::string_view name, int& status) {
     bool colours = false;
 
     if (s == "?") {
-        // The library asks the user for the device.
+        // The user names the device; it is given to the library as typed.
+        if (!ask_device(digit, plain)) {
+            fail();
+            return;
+        }
     } else {
         const std::string u = grtoup(s.view());
         const int pages = plots_per_page();
@@ -276,7 +366,8 @@ void pgnopn(int unit, std::string_view name, int& status) {
             const std::string library_spec = f + library_type;
 
             // A composed specification longer than a device field is refused.
-            const int id = library_spec.size() <= 30 ? cpgopen(library_spec.c_str()) : 0;
+            opening_times()[unit] = std::time(nullptr);
+            const int id = library_spec.size() <= 30 ? library_open(library_spec) : 0;
             if (id > 0) {
                 cpgsubp(1, pages);
                 if (code == 2) {
@@ -284,6 +375,7 @@ void pgnopn(int unit, std::string_view name, int& status) {
                     cpgscr(1, 0.0f, 0.0f, 0.0f);
                 }
                 st.irdev[unit] = id;
+                screens()[unit].window = 0;
                 st.ffname[unit] = f;
                 library_types()[unit] = library_type;
                 st.icur = unit;
@@ -314,22 +406,41 @@ void pgnopn(int unit, std::string_view name, int& status) {
         }
     }
 
-    const int id = cpgopen(plain.c_str());
+    Screen& screen = screens()[unit];
+    const int id = open_screen(plain, colours, screen.window);
     if (id <= 0) {
         fail();
         return;
     }
-    if (colours) {
-        cpgscr(0, 1.0f, 1.0f, 1.0f);
-        cpgscr(1, 0.0f, 0.0f, 0.0f);
-    }
-    cpgask(0);
-    cpgpage();
+    screen.spec = plain;
+    screen.colours = colours;
     st.irdev[unit] = id;
     st.ffname[unit].blank();
     library_types()[unit].clear();
     status = 0;
     st.icur = unit;
+}
+
+bool pgnchk() {
+    DeviceState& st = state();
+    const int unit = st.icur;
+    if (!in_range(unit) || st.irdev[unit] == 0) return false;
+    Screen& screen = screens()[unit];
+    if (screen.window == 0 || xwatch::alive(screen.window)) return false;
+    // The library's device of the lost window is left as it is: closing it
+    // would draw on a window, or talk over a connection, that is gone.
+    int id = open_screen(screen.spec, screen.colours, screen.window);
+    if (id > 0) {
+        grwarn("screen window lost: a new one is opened");
+    } else {
+        screen.spec = "/NULL";
+        screen.colours = false;
+        id = open_screen(screen.spec, screen.colours, screen.window);
+        grwarn("screen window lost: screen plots are not shown");
+    }
+    st.irdev[unit] = id > 0 ? id : 0;
+    if (id <= 0) st.icur = 0;
+    return true;
 }
 
 void pgnsel(int unit, int& previous, int& status) {
@@ -360,9 +471,15 @@ void pgnsel(int unit, int& previous, int& status) {
 void pgnend(int unit) {
     DeviceState& st = state();
     if (!in_range(unit) || st.irdev[unit] == 0) return;
-    if (unit != st.icur) cpgslct(st.irdev[unit]);
+    Screen& screen = screens()[unit];
+    // A screen whose window is gone is only forgotten (see pgnchk).
+    const bool lost = screen.window != 0 && !xwatch::alive(screen.window);
+    screen.window = 0;
     const std::string kept(st.ffname[unit].trimmed());
-    cpgclos();
+    if (!lost) {
+        if (unit != st.icur) cpgslct(st.irdev[unit]);
+        cpgclos();
+    }
     st.ffname[unit].blank();
     st.irdev[unit] = 0;
     if (st.icur != 0) {
@@ -374,7 +491,7 @@ void pgnend(int unit) {
     }
     if (kept.empty()) return;
 
-    const std::string file = written_file(kept, library_types()[unit]);
+    const std::string file = settle_file(kept, library_types()[unit], opening_times()[unit]);
     grwarn(" Closing file " + file);
     Text<60> command;
     const int l = grgenv("ZOV_PRINT_CMD", command);

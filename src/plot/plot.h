@@ -34,6 +34,10 @@ void poscur();
 void pgnopn(int unit, std::string_view name, int& status);
 void pgnsel(int unit, int& previous, int& status);
 void pgnend(int unit);
+/// Checks that the screen window of the current unit still exists. A lost
+/// window is replaced by a new one (or, when none can be opened, by the
+/// null device), with one message; returns true when the device changed.
+bool pgnchk();
 void pgtktr(int unit, int& flag);
 void pgqnop(int unit, int& flag);
 void pgrunx(std::string_view name, int& status);

@@ -291,13 +291,15 @@ TEST_F(Devices, FileNamesFromTheSpecification) {
               " %PGPLOT,  Closing file a#003.ps\n"
               " %PGPLOT,  Closing file pgplot.ps\n");
 
-    // A name with a dot is used unchanged; the library then adds ".ps",
-    // and the report names the file that was written.
+    // A name with a dot is used unchanged: the file the library writes as
+    // fit.eps.ps becomes fit.eps on closing, replacing an older fit.eps.
+    write_file("fit.eps", "old\n");
     setenv("PGPLOT_ZOV_DEV_2", "fit.eps/CPS", 1);
     open_ok(2, "kvst#");
     pgnend(2);
-    EXPECT_TRUE(exists("fit.eps.ps"));
-    EXPECT_EQ(terminal(), " %PGPLOT,  Closing file fit.eps.ps\n");
+    EXPECT_FALSE(exists("fit.eps.ps"));
+    EXPECT_EQ(contents("fit.eps").rfind("%!PS", 0), 0u);
+    EXPECT_EQ(terminal(), " %PGPLOT,  Closing file fit.eps\n");
 }
 
 TEST_F(Devices, ImageAndPdfHardcopyFiles) {
@@ -320,10 +322,62 @@ TEST_F(Devices, ImageAndPdfHardcopyFiles) {
     pgnend(2);
     EXPECT_TRUE(exists("kvst003.pdf"));
 
+    // A name with a dot: one page is renamed to the name, several keep the
+    // library's numbered names, formed from the whole name.
+    setenv("PGPLOT_ZOV_DEV_2", "one.x/PNG", 1);
+    open_ok(2, "kvst#");
+    draw_frame();
+    pgnend(2);
+    EXPECT_TRUE(exists("one.x"));
+    EXPECT_FALSE(exists("one.x.png"));
+    setenv("PGPLOT_ZOV_DEV_2", "two.x/PNG", 1);
+    open_ok(2, "kvst#");
+    draw_frame();
+    draw_frame();
+    pgnend(2);
+    EXPECT_TRUE(exists("two.x_0001.png"));
+    EXPECT_FALSE(exists("two.x"));
+
     EXPECT_EQ(terminal(),
               " %PGPLOT,  Closing file kvst001.png\n"
               " %PGPLOT,  Closing file kvst002_0000.png\n"
-              " %PGPLOT,  Closing file kvst003.pdf\n");
+              " %PGPLOT,  Closing file kvst003.pdf\n"
+              " %PGPLOT,  Closing file one.x\n"
+              " %PGPLOT,  Closing file two.x_0000.png\n");
+}
+
+// "?" (the default of units 3 to 8) asks once on the terminal; the answer
+// is opened as typed. End of input, a blank answer, an answer that does not
+// open and a library specification beginning with "?" all fail the open.
+TEST_F(Devices, QuestionMarkAsksOnce) {
+    std::FILE* in = std::tmpfile();
+    ASSERT_NE(in, nullptr);
+    std::fputs("  /NULL\n\n/QQQ\n?\n", in);
+    std::rewind(in);
+    karvel::io::redirect_terminal(in, out_);
+    const std::string ask = " %PGPLOT, Graphics device/type for PGPLOT_ZOV_DEV_3 : ";
+    const std::string refused = " %PGPLOT, invalid PGPLOT_ZOV_DEV_3  ?\n";
+    int status = 99;
+    pgnopn(3, " ", status);
+    EXPECT_EQ(status, 0);
+    pgnend(3);
+    for (int answer = 1; answer <= 4; ++answer) {  // blank, /QQQ, ?, end of input
+        pgnopn(3, " ", status);
+        EXPECT_EQ(status, -1);
+    }
+    int flag = -1;
+    pgqnop(3, flag);
+    EXPECT_EQ(flag, 0);
+    EXPECT_EQ(terminal(), ask + ask + refused + ask + refused + ask + refused + ask + refused);
+    karvel::io::redirect_terminal(nullptr, out_);
+    std::fclose(in);
+
+    setenv("PGPLOT_ZOV_DEV_2", "?/PS", 1);
+    pgnopn(2, " ", status);
+    EXPECT_EQ(status, -1);
+    EXPECT_EQ(terminal(),
+              " %PGPLOT, Filename is ?.ps/PS\n"
+              " %PGPLOT, invalid PGPLOT_ZOV_DEV_2  ?/PS\n");
 }
 
 TEST_F(Devices, RefusedSpecificationsLeaveTheUnitClosed) {
