@@ -46,7 +46,7 @@ void hardcopy_sequence() {
         caldat.ncall = 0;
         // As for F: a print control sends the minimiser's printout to the
         // listing file, which must be open before the fit writes to it.
-        if (tin.v(3) != 0.0f) lpout(sess.pnam, 16);
+        if (tin.v(3) != 0.0f) lpout(sess.pnam, io::kListing);
         kvffff(sess.model, functn.np, functn.p.data(), functn.s.data(), functn.xv.data(), fitlim.m,
                obsdat.x.data(), obsdat.y.data(), obsdat.e.data(), caldat.yc.data(), caldat.r.data(),
                work);
