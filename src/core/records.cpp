@@ -44,6 +44,5 @@ int lpoutc = 0;
 Text<11> lpoutch;
 int lpoutcc = 0;
 Cursorc cursorc;
-Text<100> infile;
 
 }  // namespace karvel

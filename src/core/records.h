@@ -203,7 +203,4 @@ struct Cursorc {
 };
 extern Cursorc cursorc;
 
-/// Input file name of the test host's reader.
-extern Text<100> infile;
-
 }  // namespace karvel

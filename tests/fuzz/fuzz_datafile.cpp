@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "host/kvst.h"
+#include "kvst.h"
 #include "core/records.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "host/kvst.h"
+#include "kvst.h"
 #include "params/params.h"
 #include "plot/plot.h"
 #include "core/records.h"

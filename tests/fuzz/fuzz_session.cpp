@@ -36,7 +36,7 @@
 #define FUZZ_ASAN_OPTIONS "quarantine_size_mb=16:malloc_context_size=0"
 #include "counters.h"
 #include "fuzz_support.h"
-#include "host/kvst.h"
+#include "kvst.h"
 #include "core/records.h"
 
 extern "C" void __sanitizer_set_report_fd(void* fd) __attribute__((weak));

@@ -1,6 +1,6 @@
 /// A test host for the cursor read-out: the test host kvst, which on leaving
 /// the dialogue lists the positions recorded by the cursor.
-#include "host/kvst.h"
+#include "kvst.h"
 #include "karvel/karvel.h"
 #include "core/format.h"
 #include "core/records.h"

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "host/host.h"
-#include "host/kvst.h"
+#include "kvst.h"
 #include "core/channels.h"
 #include "core/records.h"
 #include "support/terminal.h"

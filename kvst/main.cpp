@@ -1,5 +1,5 @@
-/// The test host kvst: fits a Gaussian peak on a sloping background to a spectrum of counts.
-#include "host/kvst.h"
+/// kvst: fits a Gaussian peak on a sloping background to a spectrum of counts.
+#include "kvst.h"
 #include "karvel/karvel.h"
 
 int main() {

@@ -1,27 +1,16 @@
-/// The test host's model `gauss` and reader `myread`.
+/// The reader of kvst: a title line, two skipped lines and groups of ten numbers.
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include "host/kvst.h"
+#include "kvst.h"
+
 #include "core/channels.h"
 #include "core/format.h"
-#include "core/records.h"
 
 namespace karvel {
 
-void gauss(const int&, const float* p, const int& n, const float* x, const float* y, const float*, float* yc,
-           float* r) {
-    for (int i = 0; i < n; ++i) {
-        // The residual may share storage with y, so y is read first.
-        const float yi = y[i];
-        const float t = (x[i] - p[0]) / p[1];
-        const float arg = -(t * t * 0.5f);
-        const float g = static_cast<float>(std::exp(static_cast<double>(arg)));
-        yc[i] = (g * p[4] + p[2]) + p[3] * x[i];
-        r[i] = yc[i] - yi;
-    }
-}
+Text<100> infile;
 
 namespace {
 
@@ -108,18 +97,6 @@ void myread(int& n, float* x, float* y, float* e, TextRef title) {
     title.assign(head);
     n = count;
     fmt::write(io::kTerminalOut, "(I3,' lines have been read in')", {n});
-}
-
-void kvst_records() {
-    titlep.npar = 5;
-    titles.name[0] = "CENTRE";
-    titles.name[1] = "SIGMA";
-    titles.name[2] = "FLAT";
-    titles.name[3] = "BAKSLOPE";
-    titles.name[4] = "HEIGHT";
-    titles.x = "CHANNEL";
-    titles.y = "COUNTS";
-    version.host = 2.0f;
 }
 
 }  // namespace karvel

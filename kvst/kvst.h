@@ -1,4 +1,6 @@
-/// The test host's model and reader: a Gaussian peak on a sloping background, read from a text file.
+/// The bundled host kvst: a Gaussian peak on a sloping background, read
+/// from a text file. A program of its own, built on the host interface and
+/// the package's channels and formatted I/O.
 #pragma once
 
 #include "karvel/karvel.h"
@@ -17,5 +19,8 @@ void myread(int& n, float* x, float* y, float* e, TextRef title);
 /// Sets the records the test host hands the package: five parameters, their
 /// names, the axis titles and the host version 2.0.
 void kvst_records();
+
+/// The name of the file the reader read last.
+extern Text<100> infile;
 
 }  // namespace karvel
