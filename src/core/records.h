@@ -55,6 +55,22 @@ extern Extplt extplt;
 /// Plot-control values; entry 1 is the cursor request.
 extern Arr<float, 32> spltc;
 
+/// The entries of spltc, by what they hold.
+enum SpltcEntry : int {
+    kCursorRequest = 1,  // nonzero: a cursor read-out after drawing
+    kViewportLeft = 2,   // 2, 11, 3, 12: the frame viewport when 2 or 11 is set
+    kViewportBottom = 3,
+    kFrameXLow = 4,  // 4..7: the limits of the last frame
+    kFrameXHigh = 5,
+    kFrameYLow = 6,
+    kFrameYHigh = 7,
+    kFrameXScale = 8,  // 1 / (x high - x low)
+    kFrameYScale = 9,  // 1 / (y high - y low)
+    kViewportRight = 11,
+    kViewportTop = 12,
+    kTitleSwitch = 16,  // 2.0 suppresses the three titles
+};
+
 /// Program name and the command line (80 characters and one spare).
 struct Tinc {
     Text<4> name;
@@ -76,6 +92,14 @@ extern int prompt;
 
 /// Entry 1 data read; 2 parameters set; 3 set with 1; 4 no-plot flag.
 extern Arr<int, 4> flags;
+
+/// The entries of flags, by what they record.
+enum FlagsEntry : int {
+    kDataRead = 1,
+    kParametersSet = 2,
+    kDataReadToo = 3,  // set with entry 1 by the data input
+    kNoPlot = 4,       // frame and data are on the screen: draw no new frame
+};
 
 /// The parameter table.
 struct Functn {
@@ -136,6 +160,18 @@ extern Fitlim fitlim;
 
 /// Entries 1..4 data extents, 5..8 plot limits (x min, x max, y min, y max).
 extern Arr<float, 8> pltlim;
+
+/// The entries of pltlim, by what they hold.
+enum PltlimEntry : int {
+    kDataXMin = 1,
+    kDataXMax = 2,
+    kDataYMin = 3,
+    kDataYMax = 4,
+    kPlotXMin = 5,
+    kPlotXMax = 6,
+    kPlotYMin = 7,
+    kPlotYMax = 8,
+};
 
 /// Fit-control values and the package version text.
 struct Fitcon {
