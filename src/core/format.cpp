@@ -253,7 +253,8 @@ std::string edit_f_double(double v, int w, int d) {
     std::string s = print("%.*f", d, v);
     if (s[0] == '-' && s.find_first_of("123456789") == std::string::npos) s.erase(0, 1);
     if (d == 0) s.push_back('.');
-    if (w >= 0 && s.size() == static_cast<std::size_t>(w) + 1) {
+    // The zero before the point is optional only when digits follow it.
+    if (w >= 0 && d > 0 && s.size() == static_cast<std::size_t>(w) + 1) {
         if (s.starts_with("0.")) {
             s.erase(0, 1);
         } else if (s.starts_with("-0.")) {

@@ -24,8 +24,9 @@ void read_parameter_file() {
     }
     const int status = [&] {
         int st = fmt::read(ch, "(/,1X,2G12.4)", {fitcon.substep, fitcon.acc});
-        if (st != 0) return st;
+        // A substep read before a malformed field is reset like any other.
         if (fitcon.substep >= 1.0f) fitcon.substep = 0.05f;
+        if (st != 0) return st;
         if (fitcon.acc == 0.0f) fitcon.acc = 0.01f;
         st = fmt::read(ch, "(1X,2G12.4)",
                        {fitlim.bound(1), fitlim.bound(2), fitlim.bound(3), fitlim.bound(4),

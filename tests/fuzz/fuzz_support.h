@@ -41,18 +41,6 @@ namespace fuzz {
 
 inline constexpr bool kStrict = KARVEL_FUZZ_STRICT != 0;
 
-/// Known faults of the package are kept out of the checks, each where it is
-/// met, so that fuzzing goes on past them; KARVEL_FUZZ_KNOWN=1 in the
-/// environment checks them too, which makes their cases in tests/fuzz/crashes
-/// fail again.
-inline bool check_known() {
-    static const bool on = [] {
-        const char* v = std::getenv("KARVEL_FUZZ_KNOWN");
-        return v != nullptr && v[0] == '1';
-    }();
-    return on;
-}
-
 /// The error stream as it was at start-up: libFuzzer may close fd 2 for the
 /// targets (-close_fd_mask), but a failed check must still be reported.
 inline int& error_fd() {

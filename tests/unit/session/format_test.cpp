@@ -48,6 +48,7 @@ TEST(EditF, SignRoundingAndLeadingZero) {
     EXPECT_EQ(".500", edit_f(0.5f, 4, 3));
     EXPECT_EQ("-.500", edit_f(-0.5f, 5, 3));
     EXPECT_EQ("***", edit_f(0.5f, 3, 3));
+    EXPECT_EQ("*", edit_f(0.3f, 1, 0));  // "." alone would hold no digit
     EXPECT_EQ("******", edit_f(1234.5f, 6, 2));
     EXPECT_EQ("  12.50", edit_f(12.5f, 7, 2));
 }
