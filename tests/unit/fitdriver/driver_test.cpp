@@ -12,6 +12,7 @@
 #include "fit/fit.h"
 #include "fit/kvcalf.h"
 #include "core/channels.h"
+#include "session/commands/fit.h"
 #include "session/session.h"
 
 using namespace karvel;
@@ -257,7 +258,18 @@ TEST_F(FitDriver, ResidualEvaluationMapsTheVariables) {
     flags(4) = 1;
     caldat.ncall = 0;
     float xv[1] = {3.0f};
-    kvcalf(3, 1, caldat.r.data(), xv, recorder);
+    FitProblem problem;
+    problem.model = recorder;
+    problem.x = {obsdat.x.data(), 3};
+    problem.y = {obsdat.y.data(), 3};
+    problem.e = {obsdat.e.data(), 3};
+    problem.yc = {caldat.yc.data(), 3};
+    problem.r = {caldat.r.data(), 3};
+    problem.p = {functn.p.data(), 3};
+    problem.s = {functn.s.data(), 3};
+    const ParameterMap map(problem.s);
+    float values[3];
+    kvcalf(3, 1, caldat.r.data(), xv, Evaluation{problem, map, values, caldat.ncall, nullptr});
     EXPECT_EQ(caldat.ncall, 1);
     ASSERT_EQ(last_call.size(), 3u);
     EXPECT_EQ(last_call[0], 2.0f * 3.0f * 0.5f);
