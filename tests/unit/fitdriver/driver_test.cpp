@@ -65,20 +65,17 @@ protected:
         io::redirect_terminal(nullptr, out_);
         tin.in = 5;
         tin.out = 6;
+        // What the session's entry sets before the first command.
         flags(1) = 1;
         flags(2) = 1;
-        flags(4) = 0;
         quiet = 0;
         tekenv = 0;
         fitcon = Fitcon{};
         chichi = Chichi{};
-        extplt.n = 0;
         pltlim(5) = 0.0f;
         pltlim(6) = 30.0f;
         pltlim(7) = 0.0f;
         pltlim(8) = 300.0f;
-        tinc.line.blank();
-        for (int i = 1; i <= 10; ++i) tin.v(i) = 0.0f;
     }
     void TearDown() override {
         io::flusht(6);
