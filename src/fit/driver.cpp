@@ -1,132 +1,119 @@
-/// The F command and the fit driver.
+/// The fit driver: the parameter map, and a fit from the start sum to the
+/// statistics.
 #include <cmath>
 
+#include "core/numeric.h"
 #include "fit/fit.h"
 #include "fit/kvcalf.h"
 #include "fit/numeric.h"
-#include "plot/plot.h"
-#include "report/report.h"
-#include "core/format.h"
-#include "core/strings.h"
-#include "session/session.h"
 
 namespace karvel {
 
+ParameterMap::ParameterMap(std::span<const float> steps) {
+    np_ = static_cast<int>(steps.size());
+    fitted_.assign(steps.size(), 0);
+    variable_.assign(steps.size(), 0);
+    scaled_by_.assign(steps.size(), 0);
+    for (int i = 1; i <= np_; ++i) {
+        if (steps[i - 1] > 0.0f) {
+            nfit_ = nfit_ + 1;
+            fitted_[i - 1] = nfit_;
+        }
+    }
+    // c counts the fitted parameters up to i: a tie holds only when the
+    // parameter tied to is one of them.
+    int c = 0;
+    for (int i = 1; i <= np_; ++i) {
+        const float s = steps[i - 1];
+        if (s == 0.0f) continue;
+        if (s > 0.0f) {
+            c = c + 1;
+            variable_[i - 1] = fitted_[i - 1];
+            scaled_by_[i - 1] = i;
+        } else {
+            const int j = trunc_int(std::fabs(s));
+            const int k = (j >= 1 && j <= np_) ? fitted_[j - 1] : 0;
+            if (k >= 1 && k <= c) {
+                variable_[i - 1] = k;
+                scaled_by_[i - 1] = j;
+            }
+        }
+    }
+}
+
 namespace {
 
-// Shows the current model curve and its residual figure.
-void show_current_curve(Model model, int np, float* p, int m, float* x, float* y, float* e, float* yc,
-                        float* r) {
-    model(np, p, m, x, y, e, yc, r);
-    float sum = 0.0f;
-    for (int i = 0; i < m; ++i) sum = sum + r[i] * r[i];
-    const float figure = m > 0 ? std::sqrt(sum) / static_cast<float>(m) : 0.0f;
-    rsplt(x, yc, yc, m, -100, 0, pltlic.x.view(), pltlic.y.view(), pltlic.title.view());
-    plot_mtxt("RV", 1.0f, 1.0f, 0.0f, "RESIDUAL");
-    show_residual_figure(figure, 0.94f);
+struct MinimiserRun {
+    int outcome = -1;  // as FitResult::outcome
+    float ss = 0.0f;   // sum of squares at the end
+};
+
+// The one call of the minimiser and of the standard errors from its inverse.
+MinimiserRun minimise(int m, int n, float* f, float* x, float acc, const FitOptions& options,
+                      std::vector<float>& w, const Residuals& calfun, float* cov, float* sigma) {
+    MinimiserRun run;
+    w.assign(static_cast<std::size_t>(kvva05_work_size(m, n)), 0.0f);
+    int iprint = options.print;
+    kvva05(m, n, f, x, options.substep, options.maxstep, acc, options.evaluations, iprint, w.data(),
+           calfun);
+    if (options.print == 0) run.outcome = iprint;
+    kvserr(m, n, f, x, w.data(), run.ss, cov, sigma);
+    return run;
 }
 
 }  // namespace
 
-void kvffff(Model model, int np, float* p, float* s, float* xv, int m, float* x, float* y, float* e,
-            float* yc, float* r, std::vector<float>& w) {
-    const int n = trunc_int(tin.v(1));
-    if (n <= 0) {
-        show_current_curve(model, np, p, m, x, y, e, yc, r);
-        return;
-    }
-
-    int nfit = 0;
+FitResult fit_engine(const FitProblem& pb, const FitOptions& options, FitProgress* progress) {
+    FitResult result;
+    result.map = ParameterMap(pb.s);
+    const ParameterMap& map = result.map;
+    const int np = map.np();
+    const int m = static_cast<int>(pb.x.size());
+    const int nfit = map.nfit();
     for (int i = 1; i <= np; ++i) {
-        cnstrn(i) = 0;
-        if (s[i - 1] > 0.0f) {
-            nfit = nfit + 1;
-            xv[nfit - 1] = 1.0f / s[i - 1];
-            cnstrn(i) = nfit;
-        }
+        if (map.fitted(i) != 0) pb.xv[map.fitted(i) - 1] = 1.0f / pb.s[i - 1];
     }
-    errorc.nfit = nfit;
     if (nfit == 0) {
-        fmt::write(tin.out, "(' NO STEPS HAVE BEEN SET FOR ANY VARIABLE !')");
-        return;
+        result.status = FitStatus::NoSteps;
+        return result;
     }
     if (nfit >= m) {
-        fmt::write(tin.out, "(' ERROR- TRYING TOFIT',I5,' POINTS WITH',I5,' PARAMETERS')", {m, nfit});
-        return;
+        result.status = FitStatus::TooFewPoints;
+        return result;
     }
 
-    model(np, p, m, x, y, e, yc, r);
+    float* const p = pb.p.data();
+    float* const r = pb.r.data();
+    pb.model(np, p, m, pb.x.data(), pb.y.data(), pb.e.data(), pb.yc.data(), r);
     float s0 = 0.0f;
     for (int i = 0; i < m; ++i) s0 = s0 + r[i] * r[i];
-    const float acc = s0 * fitcon.acc * 0.001f;
+    const float acc = s0 * options.accuracy * 0.001f;
 
-    const int print = tin.v(3) != 0.0f ? trunc_int(tin.v(3)) : 0;
-    fitrep = print;
-    if (quiet == 0) fmt::write(tin.out, "($,' FITTING.....')");
+    if (progress != nullptr) progress->started();
+    std::vector<float> values(static_cast<std::size_t>(np));
+    const Evaluation ev{pb, map, values, result.calls, progress};
+    const MinimiserRun run =
+        minimise(m, nfit, r, pb.xv.data(), acc, options, *pb.work,
+                 [&ev](int mm, int nn, float* f, float* xx) { kvcalf(mm, nn, f, xx, ev); },
+                 pb.cov.data(), pb.sigma.data());
+    result.outcome = run.outcome;
+    if (progress != nullptr) progress->minimised(result.outcome);
 
-    w.assign(static_cast<std::size_t>(kvva05_work_size(m, nfit)), 0.0f);
-    kvva05(m, nfit, r, xv, fitcon.substep, fitcon.maxstep, acc, n, fitrep, w.data(),
-           [model](int mm, int nn, float* f, float* xx) { kvcalf(mm, nn, f, xx, model); });
-
-    if (quiet == 0) fmt::write(tin.out, "(/,/,' .....ENDED')");
-
-    float ss = 0.0f;
-    kvserr(m, nfit, r, xv, w.data(), ss, errorc.cov.data(), errorc.sigma.data());
-
-    if (print == 0 && quiet == 0) {
-        if (fitrep == 1) fmt::write(tin.out, "('  NO MINIMUM FOUND')");
-        if (fitrep == 2) fmt::write(tin.out, "(' LIMIT OF',I3,' ITERATIONS REACHED.')", {n});
-    }
-
-    int c = 0;
+    const float* const xv = pb.xv.data();
     for (int i = 1; i <= np; ++i) {
-        errorc.dev(i) = 0.0f;
-        const float si = s[i - 1];
-        if (si == 0.0f) continue;
-        if (si > 0.0f) {
-            c = c + 1;
-            const int k = cnstrn(i);
-            p[i - 1] = p[i - 1] * si * xv[k - 1];
-            errorc.dev(i) = 100.0f * si * xv[k - 1] * errorc.sigma(k);
-        } else {
-            const int k = tied_index(si, np);
-            if (k >= 1 && k <= c) {
-                const float sj = s[trunc_int(std::fabs(si)) - 1];
-                p[i - 1] = p[i - 1] * sj * xv[k - 1];
-                errorc.dev(i) = 100.0f * sj * xv[k - 1] * errorc.sigma(k);
-            }
-        }
+        pb.dev[i - 1] = 0.0f;
+        const int k = map.variable(i);
+        if (k == 0) continue;
+        const float si = pb.s[map.scaled_by(i) - 1];
+        p[i - 1] = p[i - 1] * si * xv[k - 1];
+        pb.dev[i - 1] = 100.0f * si * xv[k - 1] * pb.sigma[k - 1];
     }
 
-    covnor(errorc.cov.data(), nfit);
-    model(np, p, m, x, y, e, yc, r);
-    kvchsq(x, y, e, yc, m, nfit);
-}
-
-void fit_command(Model model) {
-    flags(4) = 0;
-    spltc(1) = 0.0f;
-    if (tin.v(1) != 0.0f) {
-        for (int i = 1; i <= 80; ++i) {
-            const char ch = tinc.line.at(i);
-            if (ch == 'N' || ch == 'n') flags(4) = 1;
-        }
-    }
-    if (flags(1) == 0 || flags(2) == 0) {
-        fmt::write(tin.out, kNotInitialised);
-        return;
-    }
-    if (flags(4) == 0) draw_frame_data_title();
-    caldat.ncall = 0;
-    if (tin.v(3) != 0.0f) lpout(sess.pnam, io::kListing);
-    if (tin.v(1) != 0.0f) {
-        for (int i = 1; i <= functn.np; ++i) sess.old(i) = functn.p(i);
-    }
-    kvffff(model, functn.np, functn.p.data(), functn.s.data(), functn.xv.data(), fitlim.m,
-           obsdat.x.data(), obsdat.y.data(), obsdat.e.data(), caldat.yc.data(), caldat.r.data(),
-           work);
-    flags(4) = 0;
-    draw_fit_results(model);
+    covnor(pb.cov.data(), nfit);
+    pb.model(np, p, m, pb.x.data(), pb.y.data(), pb.e.data(), pb.yc.data(), r);
+    result.chi_squared_finite =
+        chi_squared(pb.y.data(), pb.e.data(), pb.yc.data(), m, nfit, *pb.statistics, options.trouble);
+    return result;
 }
 
 }  // namespace karvel

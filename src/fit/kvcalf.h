@@ -1,18 +1,24 @@
 /// Residual evaluation of a fit.
 #pragma once
 
-#include "karvel/karvel.h"
+#include <span>
+
+#include "fit/fit.h"
 
 namespace karvel {
 
-/// The minimiser's residual routine: f(1..m) for the variables x(1..n).
-void kvcalf(int m, int n, float* f, float* x, Model model);
+/// What the residual routine of a fit works with.
+struct Evaluation {
+    const FitProblem& problem;  // the model, the points, the values and steps; yc and r receive
+    const ParameterMap& map;    // how the variables move the parameters
+    std::span<float> values;    // room for np: the parameters of the trial
+    int& calls;                 // counted up by each evaluation
+    FitProgress* progress;      // told of each evaluation; may be null
+};
 
-/// The fitted index of the parameter a negative step ties to, or 0 when the
-/// step names no parameter 1..np.
-int tied_index(float step, int np);
-
-/// Writes a residual figure down the right-hand edge of the viewport.
-void show_residual_figure(float r, float coord);
+/// The minimiser's residual routine: the parameters for the variables
+/// x(1..n) through the map, the model at the points into the problem's yc
+/// and r, and f(1..m) = r.
+void kvcalf(int m, int n, float* f, float* x, const Evaluation& ev);
 
 }  // namespace karvel

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <functional>
+#include <string_view>
 
 namespace karvel {
+
+struct Chichi;
 
 /// The residual routine the minimiser calls: fills f(1..m) for the
 /// variables x(1..n).
@@ -39,21 +42,33 @@ void kvserr(int m, int n, const float* f, const float* x, const float* w, float&
 /// percentage correlations in place.
 void covnor(float* v, int n);
 
+/// Told when a probability routine meets arguments it cannot work with or a
+/// sum that does not converge, with a message naming the routine; the
+/// routine goes on when it returns. The session pauses the run there.
+using ProbabilityTrouble = std::function<void(std::string_view message)>;
+
 /// R-factor, reduced chi-squared, degrees of freedom, probability and the
-/// fit counter of the record chichi, from the observed values y, the
-/// error estimates e and the calculated values yc of m points.
+/// fit counter of the statistics st, from the observed values y, the error
+/// estimates e and the calculated values yc of m points, n of them fitted.
+/// Returns false when the chi-squared is not finite: its probability is then
+/// 0 and not calculated.
+bool chi_squared(const float* y, const float* e, const float* yc, int m, int n, Chichi& st,
+                 const ProbabilityTrouble& trouble = {});
+
+/// The same on the record chichi; a chi-squared that is not finite is
+/// reported by one line on the terminal.
 void kvchsq(const float* x, const float* y, const float* e, const float* yc, int m, int n);
 
 /// Probability that a chi-squared variable of nu degrees of freedom
 /// exceeds nu times the reduced chi-squared chisq.
-void kvprob(float& p, int nu, float chisq);
+void kvprob(float& p, int nu, float chisq, const ProbabilityTrouble& trouble = {});
 
 /// The incomplete gamma function Q(a, x) = Gamma(a, x) / Gamma(a).
-double kvgamq(double a, double x);
+double kvgamq(double a, double x, const ProbabilityTrouble& trouble = {});
 /// Series for P(a, x); gln receives ln Gamma(a).
-void kvgser(double& gamser, double a, double x, double& gln);
+void kvgser(double& gamser, double a, double x, double& gln, const ProbabilityTrouble& trouble = {});
 /// Continued fraction for Q(a, x); gln receives ln Gamma(a).
-void kvgcf(double& gammcf, double a, double x, double& gln);
+void kvgcf(double& gammcf, double a, double x, double& gln, const ProbabilityTrouble& trouble = {});
 /// ln Gamma(a) for a > 0.
 double kvgaln(double a);
 

@@ -5,7 +5,6 @@
 #include "fit/numeric.h"
 #include "core/format.h"
 #include "core/records.h"
-#include "session/session.h"
 
 namespace karvel {
 
@@ -57,11 +56,12 @@ void covnor(float* v, int n) {
     for (int i = 0; i < n * n; ++i) v[i] = v[i] * 100.0f;
 }
 
-void kvchsq(const float* /*x*/, const float* y, const float* e, const float* yc, int m, int n) {
-    chichi.rfacold = chichi.rfac;
-    chichi.chisqold = chichi.chisq;
-    chichi.rfac = 0.0f;
-    chichi.chisq = 0.0f;
+bool chi_squared(const float* y, const float* e, const float* yc, int m, int n, Chichi& st,
+                 const ProbabilityTrouble& trouble) {
+    st.rfacold = st.rfac;
+    st.chisqold = st.chisq;
+    st.rfac = 0.0f;
+    st.chisq = 0.0f;
 
     float rsum = 0.0f;
     float csum = 0.0f;
@@ -69,44 +69,48 @@ void kvchsq(const float* /*x*/, const float* y, const float* e, const float* yc,
         if (yc[i] != 0.0f && y[i] / yc[i] < 10000.0f) rsum = rsum + std::fabs((yc[i] - y[i]) / yc[i]);
         if (e[i] != 0.0f && e[i] != 1.0f) csum = csum + (yc[i] - y[i]) * (yc[i] - y[i]) / (e[i] * e[i]);
     }
-    chichi.rfac = m > 0 ? 100.0f * rsum / static_cast<float>(m) : 0.0f;
+    st.rfac = m > 0 ? 100.0f * rsum / static_cast<float>(m) : 0.0f;
 
     const int nu = m - n;
-    chichi.ndf = nu;
-    chichi.chisq = nu <= 0 ? 0.0f : csum / static_cast<float>(nu);
-    chichi.prob = 0.0f;
+    st.ndf = nu;
+    st.chisq = nu <= 0 ? 0.0f : csum / static_cast<float>(nu);
+    st.prob = 0.0f;
     // A sum that overflowed or a model that gave NaN has no probability;
     // the incomplete gamma function would not converge on it.
-    if (!std::isfinite(chichi.chisq))
-        fmt::write(tin.out, "(' CHI-SQUARED NOT FINITE: PROBABILITY NOT CALCULATED')");
-    else if (nu > 0)
-        kvprob(chichi.prob, nu, chichi.chisq);
-    chichi.fitno = chichi.fitno + 1;
+    const bool finite = std::isfinite(st.chisq);
+    if (finite && nu > 0) kvprob(st.prob, nu, st.chisq, trouble);
+    st.fitno = st.fitno + 1;
+    return finite;
 }
 
-void kvprob(float& p, int nu, float chisq) {
+void kvchsq(const float* /*x*/, const float* y, const float* e, const float* yc, int m, int n) {
+    if (!chi_squared(y, e, yc, m, n, chichi))
+        fmt::write(tin.out, "(' CHI-SQUARED NOT FINITE: PROBABILITY NOT CALCULATED')");
+}
+
+void kvprob(float& p, int nu, float chisq, const ProbabilityTrouble& trouble) {
     const double a = 0.5 * nu;
     const double x = a * static_cast<double>(chisq);
-    p = static_cast<float>(kvgamq(a, x));
+    p = static_cast<float>(kvgamq(a, x, trouble));
 }
 
-double kvgamq(double a, double x) {
-    if (x < 0.0 || a <= 0.0) pause_run("bad arguments in kvgamq");
+double kvgamq(double a, double x, const ProbabilityTrouble& trouble) {
+    if ((x < 0.0 || a <= 0.0) && trouble) trouble("bad arguments in kvgamq");
     double gln = 0.0;
     if (x < a + 1.0) {
         double gamser = 0.0;
-        kvgser(gamser, a, x, gln);
+        kvgser(gamser, a, x, gln, trouble);
         return 1.0 - gamser;
     }
     double gammcf = 0.0;
-    kvgcf(gammcf, a, x, gln);
+    kvgcf(gammcf, a, x, gln, trouble);
     return gammcf;
 }
 
-void kvgser(double& gamser, double a, double x, double& gln) {
+void kvgser(double& gamser, double a, double x, double& gln, const ProbabilityTrouble& trouble) {
     gln = kvgaln(a);
     if (x <= 0.0) {
-        if (x < 0.0) pause_run("x < 0 in gser");
+        if (x < 0.0 && trouble) trouble("x < 0 in gser");
         gamser = 0.0;
         return;
     }
@@ -123,11 +127,11 @@ void kvgser(double& gamser, double a, double x, double& gln) {
             break;
         }
     }
-    if (!converged) pause_run("a too large, ITMAX too small in gser");
+    if (!converged && trouble) trouble("a too large, ITMAX too small in gser");
     gamser = sum * std::exp(-x + a * std::log(x) - gln);
 }
 
-void kvgcf(double& gammcf, double a, double x, double& gln) {
+void kvgcf(double& gammcf, double a, double x, double& gln, const ProbabilityTrouble& trouble) {
     gln = kvgaln(a);
     double b = x + 1.0 - a;
     double c = 1.0 / kFpmin;
@@ -149,7 +153,7 @@ void kvgcf(double& gammcf, double a, double x, double& gln) {
             break;
         }
     }
-    if (!converged) pause_run("a too large, ITMAX too small in gcf");
+    if (!converged && trouble) trouble("a too large, ITMAX too small in gcf");
     gammcf = std::exp(-x + a * std::log(x) - gln) * h;
 }
 

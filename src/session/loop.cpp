@@ -2,7 +2,6 @@
 /// and leaves the session through the exit path.
 #include <string>
 
-#include "fit/fit.h"
 #include "host/host.h"
 #include "params/params.h"
 #include "plot/plot.h"
@@ -10,6 +9,7 @@
 #include "core/channels.h"
 #include "core/format.h"
 #include "core/strings.h"
+#include "session/commands/fit.h"
 #include "session/session.h"
 
 namespace karvel {
@@ -49,7 +49,7 @@ void hardcopy_sequence() {
         if (tin.v(3) != 0.0f) lpout(sess.pnam, io::kListing);
         kvffff(sess.model, functn.np, functn.p.data(), functn.s.data(), functn.xv.data(), fitlim.m,
                obsdat.x.data(), obsdat.y.data(), obsdat.e.data(), caldat.yc.data(), caldat.r.data(),
-               work);
+               work, trunc_int(tin.v(1)), trunc_int(tin.v(3)));
         draw_fit_results(sess.model);
     }
     int other = 0;

@@ -12,6 +12,7 @@
 #include "fit/fit.h"
 #include "fit/kvcalf.h"
 #include "core/channels.h"
+#include "session/commands/fit.h"
 #include "session/session.h"
 
 using namespace karvel;
@@ -64,20 +65,17 @@ protected:
         io::redirect_terminal(nullptr, out_);
         tin.in = 5;
         tin.out = 6;
+        // What the session's entry sets before the first command.
         flags(1) = 1;
         flags(2) = 1;
-        flags(4) = 0;
         quiet = 0;
         tekenv = 0;
         fitcon = Fitcon{};
         chichi = Chichi{};
-        extplt.n = 0;
         pltlim(5) = 0.0f;
         pltlim(6) = 30.0f;
         pltlim(7) = 0.0f;
         pltlim(8) = 300.0f;
-        tinc.line.blank();
-        for (int i = 1; i <= 10; ++i) tin.v(i) = 0.0f;
     }
     void TearDown() override {
         io::flusht(6);
@@ -257,7 +255,18 @@ TEST_F(FitDriver, ResidualEvaluationMapsTheVariables) {
     flags(4) = 1;
     caldat.ncall = 0;
     float xv[1] = {3.0f};
-    kvcalf(3, 1, caldat.r.data(), xv, recorder);
+    FitProblem problem;
+    problem.model = recorder;
+    problem.x = {obsdat.x.data(), 3};
+    problem.y = {obsdat.y.data(), 3};
+    problem.e = {obsdat.e.data(), 3};
+    problem.yc = {caldat.yc.data(), 3};
+    problem.r = {caldat.r.data(), 3};
+    problem.p = {functn.p.data(), 3};
+    problem.s = {functn.s.data(), 3};
+    const ParameterMap map(problem.s);
+    float values[3];
+    kvcalf(3, 1, caldat.r.data(), xv, Evaluation{problem, map, values, caldat.ncall, nullptr});
     EXPECT_EQ(caldat.ncall, 1);
     ASSERT_EQ(last_call.size(), 3u);
     EXPECT_EQ(last_call[0], 2.0f * 3.0f * 0.5f);
