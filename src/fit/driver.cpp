@@ -65,13 +65,15 @@ void kvffff(Model model, int np, float* p, float* s, float* xv, int m, float* x,
     if (quiet == 0) fmt::write(tin.out, "($,' FITTING.....')");
 
     w.assign(static_cast<std::size_t>(kvva05_work_size(m, nfit)), 0.0f);
-    kvva05(m, nfit, r, xv, fitcon.substep, fitcon.maxstep, acc, n, fitrep, w.data(),
-           [model](int mm, int nn, float* f, float* xx) { kvcalf(mm, nn, f, xx, model); });
+    const MinimiserSummary summary =
+        kvva05(m, nfit, r, xv, fitcon.substep, fitcon.maxstep, acc, n, print, w.data(),
+               [model](int mm, int nn, float* f, float* xx) { kvcalf(mm, nn, f, xx, model); });
+    if (print == 0) fitrep = static_cast<int>(summary.outcome);
 
     if (quiet == 0) fmt::write(tin.out, "(/,/,' .....ENDED')");
 
     float ss = 0.0f;
-    kvserr(m, nfit, r, xv, w.data(), ss, errorc.cov.data(), errorc.sigma.data());
+    kvserr(m, nfit, r, xv, kvva05_inverse(m, nfit, w.data()), ss, errorc.cov.data(), errorc.sigma.data());
 
     if (print == 0 && quiet == 0) {
         if (fitrep == 1) fmt::write(tin.out, "('  NO MINIMUM FOUND')");
