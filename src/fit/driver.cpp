@@ -53,11 +53,10 @@ MinimiserRun minimise(int m, int n, float* f, float* x, float acc, const FitOpti
                       std::vector<float>& w, const Residuals& calfun, float* cov, float* sigma) {
     MinimiserRun run;
     w.assign(static_cast<std::size_t>(kvva05_work_size(m, n)), 0.0f);
-    int iprint = options.print;
-    kvva05(m, n, f, x, options.substep, options.maxstep, acc, options.evaluations, iprint, w.data(),
-           calfun);
-    if (options.print == 0) run.outcome = iprint;
-    kvserr(m, n, f, x, w.data(), run.ss, cov, sigma);
+    const MinimiserSummary summary = kvva05(m, n, f, x, options.substep, options.maxstep, acc,
+                                            options.evaluations, options.print, w.data(), calfun);
+    run.outcome = static_cast<int>(summary.outcome);
+    kvserr(m, n, f, x, kvva05_inverse(m, n, w.data()), run.ss, cov, sigma);
     return run;
 }
 

@@ -118,9 +118,8 @@ struct FitResult {
     FitStatus status = FitStatus::Fitted;
     ParameterMap map;  // set however the fit ended
     int calls = 0;     // evaluations of the model by the minimiser
-    /// How the minimiser ended when the print control was 0: 0 converged,
-    /// 1 no longer decreasing, 2 call limit reached. -1 otherwise (the
-    /// printout says it) and when the minimiser did not run.
+    /// How the minimiser ended: 0 converged, 1 no longer decreasing, 2 call
+    /// limit reached; -1 when it did not run.
     int outcome = -1;
     /// False when the chi-squared after the fit is not finite (its
     /// probability was then not calculated).

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <utility>
 
 #include "fit/numeric.h"
@@ -50,9 +51,9 @@ void print_table(const char* format, const float* v, int len) {
 class Minimiser {
 public:
     Minimiser(int m, int n, float* f, float* x, float dstep, float dmax, float acc, int maxfun,
-              int& iprint, float* w, const Residuals& calfun)
+              int iprint, float* w, const Residuals& calfun)
         : m_(m), n_(n), f_(f), x_(x), dstep_(dstep), dmax_(dmax), acc_(acc), maxfun_(maxfun),
-          iprint_(iprint), print_(iprint), calfun_(calfun) {
+          print_(iprint), calfun_(calfun) {
         const long ln = n, lm = m;
         jac_ = w;
         ginv_ = jac_ + lm * ln;
@@ -73,22 +74,49 @@ public:
         agelim_ = static_cast<float>(2 * n) - 0.5f;
     }
 
-    void run();
+    MinimiserSummary run();
 
 private:
-    enum class Outcome { Continue, Return };
-    enum class Step { S4, S5, S6, S10, S11d, S12, Eval13 };
+    /// The steps of an iteration, in the order they usually follow.
+    enum class Step {
+        LeastDamping,        // the Marquardt parameter back to its least value
+        NewInverse,          // the inverse formed afresh for the current damping
+        MarquardtStep,       // gradient, Marquardt and Cauchy steps at the best point
+        TrustRegionStep,     // a step that fits the trust radius, or a change of damping
+        OldestDirection,     // a short step along the oldest direction instead
+        NewDirections,       // the direction set turned towards the step
+        TryPoint,            // evaluate the trial point and correct the inverse
+    };
+
+    /// What the point being evaluated is.
+    enum class Stage {
+        DifferenceJacobian,  // a point of the difference Jacobian
+        PredictedStep,       // a step whose reduction the Jacobian predicts: it sets the radius
+        PlainStep,           // a step kept only if it is better
+        ShortStep,           // a Marquardt step shorter than the difference step
+    };
 
     // 1-based views of the partitions.
     float& J(int i, int k) { return jac_[static_cast<long>(i - 1) * n_ + (k - 1)]; }
     float& G(int k, int i) { return ginv_[(k - 1) + static_cast<long>(i - 1) * n_]; }
     float& dir(int k, int j) { return dirs_[static_cast<long>(k - 1) * n_ + (j - 1)]; }
 
-    Outcome evaluate();
+    // Stop rules.
+    /// The best sum of squares is down to the accuracy asked for.
+    bool reached_accuracy() const { return sbest_ <= acc_; }
+    bool small_predicted_reduction(float e, float pi) const;
+    /// The permitted evaluations are used up; the difference Jacobian's
+    /// n + 1 are always made.
+    bool call_limit_reached() const { return stage_ != Stage::DifferenceJacobian && calls_ >= maxfun_; }
+    bool no_longer_decreasing();
+    /// A zero pivot in the inverse: a normal end if the accuracy is reached.
+    MinimiserOutcome lost_rank() const {
+        return reached_accuracy() ? MinimiserOutcome::Converged : MinimiserOutcome::NoLongerDecreasing;
+    }
+
+    std::optional<MinimiserOutcome> evaluate();
     void print_evaluation();
-    void finish();
-    void no_progress();
-    void call_limit();
+    MinimiserSummary stop(MinimiserOutcome outcome);
     bool form_inverse();
     void refresh_setup();
     Step new_directions(const float* delta);
@@ -99,8 +127,7 @@ private:
     float* x_;
     float dstep_, dmax_, acc_;
     int maxfun_;
-    int& iprint_;       // the caller's print control; reports the outcome when print_ is 0
-    const int print_;   // the print control as passed: decides every printout
+    const int print_;   // the print control: decides every printout
     const Residuals& calfun_;
 
     float* jac_;
@@ -126,7 +153,7 @@ private:
     float p_ = 0.0f;       // its square
     float tau_ = 1.0f;     // increase factor of the radius
     int t_ = 0;            // no-progress counter
-    int stage_ = 4;
+    Stage stage_ = Stage::DifferenceJacobian;
     int kd_ = 0;           // difference index of the Jacobian stage
     int q_ = 0;            // consecutive long Marquardt steps
     float qmin_ = 0.0f;    // their least length squared
@@ -135,29 +162,42 @@ private:
     bool inverse_ok_ = true;
 };
 
-Minimiser::Outcome Minimiser::evaluate() {
-    if (stage_ != 4 && calls_ >= maxfun_) {
-        call_limit();
-        return Outcome::Return;
+/// The largest reduction a step of at most the maximum length could bring,
+/// from the Marquardt step of length squared e and its predicted
+/// reduction pi, is no more than the accuracy.
+bool Minimiser::small_predicted_reduction(float e, float pi) const {
+    if (e <= dmax2_) {
+        const float len = std::sqrt(e);
+        return pi + 2.0f * p_ * len * (dmax_ - len) - acc_ <= 0.0f;
     }
+    return pi + p_ * (dmax2_ - e) - acc_ <= 0.0f;
+}
+
+/// Counts the evaluations of a step or a short trial that bring no
+/// improvement while the radius is down to the difference step; true once
+/// n + 2 of them follow one another. Any improvement resets the count.
+bool Minimiser::no_longer_decreasing() {
+    if (stage_ != Stage::PredictedStep && stage_ != Stage::ShortStep) return false;
+    if (s_ < sbest_) {
+        t_ = tlimit_;
+    } else if (r2_ <= h2_) {
+        --t_;
+        if (t_ <= 0) return true;
+    }
+    return false;
+}
+
+/// One evaluation at X, with its printout; an outcome when a stop rule holds.
+std::optional<MinimiserOutcome> Minimiser::evaluate() {
+    if (call_limit_reached()) return MinimiserOutcome::CallLimitReached;
     ++calls_;
     calfun_(m_, n_, f_, x_);
     float s = 0.0f;
     for (int i = 0; i < m_; ++i) s = s + f_[i] * f_[i];
     s_ = s;
-    if (stage_ == 1 || stage_ == 3) {
-        if (s_ < sbest_) {
-            t_ = tlimit_;
-        } else if (r2_ <= h2_) {
-            --t_;
-            if (t_ <= 0) {
-                no_progress();
-                return Outcome::Return;
-            }
-        }
-    }
+    if (no_longer_decreasing()) return MinimiserOutcome::NoLongerDecreasing;
     print_evaluation();
-    return Outcome::Continue;
+    return std::nullopt;
 }
 
 void Minimiser::print_evaluation() {
@@ -186,31 +226,22 @@ void Minimiser::print_evaluation() {
     }
 }
 
-/// Every return: the best point into X and F, and the final block.
-void Minimiser::finish() {
+/// Every return: the error message if any, the best point into X and F,
+/// and the final block.
+MinimiserSummary Minimiser::stop(MinimiserOutcome outcome) {
+    if (print_ != 0) {
+        if (outcome == MinimiserOutcome::NoLongerDecreasing) fmt::write(kChannel, kNoProgressLine);
+        if (outcome == MinimiserOutcome::CallLimitReached) fmt::write(kChannel, kLimitLine, {calls_});
+    }
     std::copy(xbest_, xbest_ + n_, x_);
     std::copy(fbest_, fbest_ + m_, f_);
-    if (print_ == 0) return;
-    fmt::write(kChannel, kFinalLine, {calls_});
-    print_table(kXTable, xbest_, n_);
-    print_table(kFTable, fbest_, m_);
-    fmt::write(kChannel, kSumLine, {sbest_});
-}
-
-void Minimiser::no_progress() {
-    if (print_ == 0)
-        iprint_ = 1;
-    else
-        fmt::write(kChannel, kNoProgressLine);
-    finish();
-}
-
-void Minimiser::call_limit() {
-    if (print_ == 0)
-        iprint_ = 2;
-    else
-        fmt::write(kChannel, kLimitLine, {calls_});
-    finish();
+    if (print_ != 0) {
+        fmt::write(kChannel, kFinalLine, {calls_});
+        print_table(kXTable, xbest_, n_);
+        print_table(kFTable, fbest_, m_);
+        fmt::write(kChannel, kSumLine, {sbest_});
+    }
+    return {outcome, calls_};
 }
 
 /// Lays out the transposed augmented matrix and inverts it. A zero pivot
@@ -260,7 +291,7 @@ Minimiser::Step Minimiser::new_directions(const float* delta) {
     if (l > 0) {
         for (int k = l; k <= n_ - 1; ++k) ages_[k - 1] = ages_[k] + 1.0f;
         ages_[n_ - 1] = 1.0f;
-        stage_ = 1;
+        stage_ = Stage::PredictedStep;
         // Direction l to the front, its components likewise.
         float* tmp = v2_;
         std::copy(dirs_ + static_cast<long>(l - 1) * n_, dirs_ + static_cast<long>(l) * n_, tmp);
@@ -295,7 +326,7 @@ Minimiser::Step Minimiser::new_directions(const float* delta) {
     }
     spred_ = sp;
     for (int j = 0; j < n_; ++j) x_[j] = xbest_[j] + delta[j];
-    return Step::Eval13;
+    return Step::TryPoint;
 }
 
 /// Rank-one corrections of the inverse and the Jacobian from the last pair
@@ -376,12 +407,13 @@ void Minimiser::update_inverse() {
     }
 }
 
-void Minimiser::run() {
-    if (m_ < 1 || n_ < 1) return;
+MinimiserSummary Minimiser::run() {
+    if (m_ < 1 || n_ < 1) return {MinimiserOutcome::Converged, 0};
     if (print_ != 0) fmt::write(kChannel, kHeading);
 
-    // Difference Jacobian; a better point met on the way is taken over.
-    stage_ = 4;
+    // Difference Jacobian; a better point met on the way is taken over. No
+    // stop rule applies to these evaluations.
+    stage_ = Stage::DifferenceJacobian;
     kd_ = 0;
     evaluate();
     std::copy(x_, x_ + n_, xbest_);
@@ -410,28 +442,19 @@ void Minimiser::run() {
     float* d = v2_;
     float a = 0.0f, e = 0.0f, sgd = 0.0f, pi = 0.0f, lambda = 0.0f;
 
-    Step next = Step::S4;
+    Step next = Step::LeastDamping;
     for (;;) {
         switch (next) {
-        case Step::S4:
+        case Step::LeastDamping:
             w_ = wmin_;
             [[fallthrough]];
-        case Step::S5:
+        case Step::NewInverse:
             p_ = w_ * w_;
             q_ = 0;
-            if (!form_inverse()) {
-                if (sbest_ <= acc_)
-                    finish();
-                else
-                    no_progress();
-                return;
-            }
+            if (!form_inverse()) return stop(lost_rank());
             [[fallthrough]];
-        case Step::S6: {
-            if (sbest_ <= acc_) {
-                finish();
-                return;
-            }
+        case Step::MarquardtStep: {
+            if (reached_accuracy()) return stop(MinimiserOutcome::Converged);
             // Gradient and Marquardt step at the best point.
             for (int k = 1; k <= n_; ++k) {
                 float sg = 0.0f;
@@ -458,28 +481,18 @@ void Minimiser::run() {
                 gamma = gamma + jg * jg;
             }
             pi = 2.0f * sgd - jd2;
-            // Small predicted reduction.
-            if (e <= dmax2_) {
-                const float len = std::sqrt(e);
-                if (pi + 2.0f * p_ * len * (dmax_ - len) - acc_ <= 0.0f) {
-                    finish();
-                    return;
-                }
-            } else if (pi + p_ * (dmax2_ - e) - acc_ <= 0.0f) {
-                finish();
-                return;
-            }
+            if (small_predicted_reduction(e, pi)) return stop(MinimiserOutcome::Converged);
             // Cauchy step.
             lambda = a / gamma;
             a = a * (lambda * lambda);
-            stage_ = 2;
-            next = Step::S10;
+            stage_ = Stage::PlainStep;
+            next = Step::TrustRegionStep;
             break;
         }
-        case Step::S10: {
+        case Step::TrustRegionStep: {
             if (e <= r2_) {
                 if (w_ > wmin_) {
-                    next = Step::S4;
+                    next = Step::LeastDamping;
                     break;
                 }
                 r2_ = std::max(e, h2_);
@@ -487,12 +500,12 @@ void Minimiser::run() {
                 tau_ = 1.0f;
                 if (e >= h2_) {
                     std::copy(d, d + n_, x_);
-                    next = Step::S12;
+                    next = Step::NewDirections;
                     break;
                 }
-                stage_ = 3;
+                stage_ = Stage::ShortStep;
                 for (int j = 0; j < n_; ++j) x_[j] = xbest_[j] + d[j];
-                next = Step::Eval13;
+                next = Step::TryPoint;
                 break;
             }
             if (e <= longstep_) {
@@ -509,7 +522,7 @@ void Minimiser::run() {
                         const float psi = std::sqrt(pi / e);
                         if (psi > w_) w_ = std::min(w_ * powf(dmax2_ / (6.0f * r2_), 0.25f), psi);
                     }
-                    next = Step::S5;
+                    next = Step::NewInverse;
                     break;
                 }
             }
@@ -519,7 +532,7 @@ void Minimiser::run() {
                     r2_ = std::min(dmax2_, a);
                     if (r2_ < h2_) {
                         r2_ = h2_;
-                        next = Step::S10;
+                        next = Step::TrustRegionStep;
                         break;
                     }
                 }
@@ -536,20 +549,20 @@ void Minimiser::run() {
             for (int j = 0; j < n_; ++j) e = e + x_[j] * x_[j];
             for (int j = 1; j <= n_; ++j) s1 = s1 + x_[j - 1] * dir(1, j);
             a = 0.25f * e;
-            next = ages_[0] > agelim_ && s1 * s1 < a ? Step::S11d : Step::S12;
+            next = ages_[0] > agelim_ && s1 * s1 < a ? Step::OldestDirection : Step::NewDirections;
             break;
         }
-        case Step::S11d:
+        case Step::OldestDirection:
             refresh_setup();
-            next = Step::Eval13;
+            next = Step::TryPoint;
             break;
-        case Step::S12:
+        case Step::NewDirections:
             next = new_directions(x_);
             break;
-        case Step::Eval13: {
-            if (evaluate() == Outcome::Return) return;
+        case Step::TryPoint: {
+            if (const auto outcome = evaluate()) return stop(*outcome);
             bool accept = false;
-            if (stage_ == 1) {
+            if (stage_ == Stage::PredictedStep) {
                 const float thr = 0.9f * sbest_ + 0.1f * spred_;
                 if (s_ <= thr) {
                     const float v = thr - s_;
@@ -575,24 +588,15 @@ void Minimiser::run() {
                 std::swap_ranges(x_, x_ + n_, xbest_);
                 std::swap_ranges(f_, f_ + m_, fbest_);
             }
-            if (stage_ == 3) {
-                stage_ = 2;
-                if (sbest_ <= acc_) {
-                    finish();
-                    return;
-                }
-                next = Step::S11d;
+            if (stage_ == Stage::ShortStep) {
+                stage_ = Stage::PlainStep;
+                if (reached_accuracy()) return stop(MinimiserOutcome::Converged);
+                next = Step::OldestDirection;
                 break;
             }
             update_inverse();
-            if (!inverse_ok_) {
-                if (sbest_ <= acc_)
-                    finish();
-                else
-                    no_progress();
-                return;
-            }
-            next = Step::S6;
+            if (!inverse_ok_) return stop(lost_rank());
+            next = Step::MarquardtStep;
             break;
         }
         }
@@ -601,9 +605,11 @@ void Minimiser::run() {
 
 }  // namespace
 
-void kvva05(int m, int n, float* f, float* x, float dstep, float dmax, float acc, int maxfun,
-            int& iprint, float* w, const Residuals& calfun) {
-    Minimiser(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
+MinimiserSummary kvva05(int m, int n, float* f, float* x, float dstep, float dmax, float acc,
+                        int maxfun, int iprint, float* w, const Residuals& calfun) {
+    return Minimiser(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
 }
+
+const float* kvva05_inverse(int m, int n, const float* w) { return w + static_cast<long>(m) * n; }
 
 }  // namespace karvel

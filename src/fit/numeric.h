@@ -24,18 +24,38 @@ constexpr long kvva05_work_size(int m, int n) {
     return 2L * m * n + 2L * n * n + 5L * n + 2L * m;
 }
 
+/// How a minimisation ended.
+enum class MinimiserOutcome {
+    Converged = 0,           ///< the accuracy was reached, or no reduction worth a step is left
+    NoLongerDecreasing = 1,  ///< the sum of squares stopped falling, or the Jacobian lost rank
+    CallLimitReached = 2,    ///< the permitted number of evaluations was used up
+};
+
+/// What the minimiser hands back: its outcome and the evaluations it made.
+struct MinimiserSummary {
+    MinimiserOutcome outcome;
+    int calls;
+};
+
 /// Minimises f(1)^2 + ... + f(m)^2 over x(1..n) without derivatives.
 /// On return x and f hold the best point and its residuals. iprint is the
-/// print control (printout on channel 16); when it is 0 on entry it reports
-/// the outcome: 0 converged, 1 no longer decreasing, 2 call limit reached.
-/// w needs kvva05_work_size(m, n) entries.
-void kvva05(int m, int n, float* f, float* x, float dstep, float dmax, float acc, int maxfun,
-            int& iprint, float* w, const Residuals& calfun);
+/// print control (printout on the listing channel, none when 0): 1 or -1
+/// every evaluation, k or -k the best estimate at every k-th; a negative control
+/// leaves out the residuals. w needs kvva05_work_size(m, n) entries and
+/// holds the minimiser's inverse afterwards (see kvva05_inverse).
+MinimiserSummary kvva05(int m, int n, float* f, float* x, float dstep, float dmax, float acc,
+                        int maxfun, int iprint, float* w, const Residuals& calfun);
+
+/// The transpose of the generalized inverse the minimiser keeps in its work
+/// space w after a run, n x (m + n), leading dimension n: G(k, i) is
+/// g[(k-1) + (i-1)*n]; its first m columns belong to the residuals.
+const float* kvva05_inverse(int m, int n, const float* w);
 
 /// Standard errors after a fit: ss the sum of squares of f, v the n x n
 /// relative covariance matrix (leading dimension n), sigma(1..n) the
-/// relative standard errors, from the inverse left in the work space w.
-void kvserr(int m, int n, const float* f, const float* x, const float* w, float& ss, float* v,
+/// relative standard errors, from the minimiser's inverse g (first m
+/// columns used, see kvva05_inverse).
+void kvserr(int m, int n, const float* f, const float* x, const float* g, float& ss, float* v,
             float* sigma);
 
 /// Turns the covariance matrix v (n x n, leading dimension n) into

@@ -16,12 +16,12 @@ constexpr double kEps = 3.0e-16;
 constexpr double kFpmin = 1.0e-30;
 }  // namespace
 
-void kvserr(int m, int n, const float* f, const float* x, const float* w, float& ss, float* v,
+void kvserr(int m, int n, const float* f, const float* x, const float* g, float& ss, float* v,
             float* sigma) {
     ss = 0.0f;
     for (int i = 0; i < m; ++i) ss = ss + f[i] * f[i];
     // G(k, i) of the minimiser's inverse, 1-based.
-    auto G = [m, n, w](int k, int i) { return w[static_cast<long>(m) * n + (k - 1) + static_cast<long>(i - 1) * n]; };
+    auto G = [n, g](int k, int i) { return g[(k - 1) + static_cast<long>(i - 1) * n]; };
     for (int k2 = 1; k2 <= n; ++k2) {
         for (int k1 = 1; k1 <= n; ++k1) {
             float& vk = v[(k1 - 1) + (k2 - 1) * n];
