@@ -52,7 +52,7 @@ test: build
 bench:
 	@$(MAKE) deps PACKAGES="$(PACKAGES) $(BENCH_PACKAGES)"
 	cmake -S . -B $(BUILD)-bench -DKARVEL_BENCH=ON -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
-	cmake --build $(BUILD)-bench -j $(JOBS)
+	cmake --build $(BUILD)-bench -j $(JOBS) --target kvst bench_compare bench_fit
 	$(BUILD)-bench/bench_compare
 	bash bench/session.sh $(BUILD)-bench $(BENCH_RUNS)
 

@@ -260,7 +260,11 @@ void run_case(const Case& c, int repeats) {
     int evals = 0;
     project_fit(c, evals);  // warm the caches
     peer.fit();
-    std::vector<double> t_project, t_lmdif;
+    const int levals = peer.evals();
+    // Each round times one fit of each kind and, as many times as a fit
+    // evaluates, the model alone at the start, so that all four see the
+    // same state of a shared machine.
+    std::vector<double> t_project, t_lmdif, t_model, t_peer_model;
     for (int k = 0; k < repeats; ++k) {
         if (k % 2 == 0) {
             t_project.push_back(project_fit(c, evals));
@@ -269,9 +273,10 @@ void run_case(const Case& c, int repeats) {
             t_lmdif.push_back(peer.fit());
             t_project.push_back(project_fit(c, evals));
         }
+        t_model.push_back(project_evaluate_start(c, evals));
+        t_peer_model.push_back(peer.evaluate_start(levals));
     }
 
-    const int levals = peer.evals();
     // Both fits must have found the same minimum, or the times mean nothing;
     // the program stops at its own accuracy, so the sums agree to about 0.1%.
     const double ss = project_sum_of_squares(m);
@@ -279,14 +284,6 @@ void run_case(const Case& c, int repeats) {
     if (std::fabs(ss - lss) > 1e-2 * lss || peer.info() < 1 || peer.info() > 3)
         std::printf("WARNING %s m=%d: the minima differ (sums of squares %.7g and %.7g, lmdif info %d)\n",
                     pb.name.c_str(), m, ss, lss, peer.info());
-
-    // The cost of one evaluation alone, at the start.
-    const int calls = std::max(20, 2000000 / (m * n));
-    std::vector<double> t_model, t_peer_model;
-    for (int rep = 0; rep < 7; ++rep) {
-        t_model.push_back(project_evaluate_start(c, calls));
-        t_peer_model.push_back(peer.evaluate_start(calls));
-    }
 
     const double us = median(t_project);
     const double lus = median(t_lmdif);
@@ -311,14 +308,15 @@ void run_spread(int m, int count) {
         evals.push_back(e);
         levals.push_back(peer.evals());
     }
-    auto range = [](std::vector<double> v) {
+    auto range = [](const char* name, std::vector<double> v) {
         std::sort(v.begin(), v.end());
-        char text[64];
-        std::snprintf(text, sizeof text, "%g..%g median %g", v.front(), v.back(), median(v));
+        char text[96];
+        std::snprintf(text, sizeof text, "%s_min=%g %s_median=%g %s_max=%g", name, v.front(), name, median(v), name,
+                      v.back());
         return std::string(text);
     };
-    std::printf("SPREAD m=%d n=5 starts=%d evals=%s lmdif_evals=%s\n", m, count, range(evals).c_str(),
-                range(levals).c_str());
+    std::printf("SPREAD m=%d n=5 starts=%d %s %s\n", m, count, range("evals", evals).c_str(),
+                range("lmdif_evals", levals).c_str());
 }
 
 int write_data(const std::string& dir) {
