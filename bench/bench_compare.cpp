@@ -2,7 +2,9 @@
 /// (forward differences, double precision) on the same problems, interleaved
 /// in one process, and prints the medians.
 ///
-///   bench_compare [--repeats N]       the comparison (N fits of each kind a size)
+///   bench_compare [--repeats N] [--starts S]
+///                                     the comparison (N fits of each kind a size)
+///                                     and the evaluation counts from S other starts
 ///   bench_compare --write-data DIR    writes the 1600-point gauss problem for
 ///                                     bench/session.sh: gauss1600.dat (the test
 ///                                     host's format), gauss1600.xye (columns
