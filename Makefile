@@ -14,6 +14,11 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 5
 FUZZ_STRICT ?= OFF
 
+# Benchmarks: cminpack, the peer the fit is timed against in one process,
+# and gnuplot, the peer of the whole-session timing (bench/session.sh).
+BENCH_PACKAGES = libcminpack-dev gnuplot-nox
+BENCH_RUNS ?= 15
+
 .PHONY: all deps configure build run test bench fuzz fuzz-build clean
 
 all: build
@@ -44,10 +49,12 @@ run: build
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-bench: deps
-	cmake -S . -B $(BUILD)-bench -DKARVEL_BENCH=ON -DCMAKE_BUILD_TYPE=Release
-	cmake --build $(BUILD)-bench -j $(JOBS)
-	for b in $(BUILD)-bench/bench_*; do [ -x $$b ] && $$b; done
+bench:
+	@$(MAKE) deps PACKAGES="$(PACKAGES) $(BENCH_PACKAGES)"
+	cmake -S . -B $(BUILD)-bench -DKARVEL_BENCH=ON -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build $(BUILD)-bench -j $(JOBS) --target kvst bench_compare bench_fit
+	$(BUILD)-bench/bench_compare
+	bash bench/session.sh $(BUILD)-bench $(BENCH_RUNS)
 
 # The pictures in docs/, made afresh from the build; gnuplot is needed for them only.
 DOC_PACKAGES = gnuplot-nox
