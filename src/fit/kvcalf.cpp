@@ -18,7 +18,7 @@ int tied_index(float step, int np) {
 }
 
 void show_residual_figure(float r, float coord) {
-    if (!plot_frame_valid()) return;
+    if (!plot_draws()) return;
     const std::string text = fmt::to_text(11, "(G11.4)", {r});
     float height = 1.0f;
     cpgqch(&height);
