@@ -17,15 +17,26 @@ namespace karvel {
 namespace {
 
 // Plot devices whose last frame failed the limit check, by the graphics
-// library's device identifier. Drawing into such a frame would use whatever
+// library's device identifier (minus the unit number for a unit on the null
+// device that has none). Drawing into such a frame would use whatever
 // window the device had before, so points, curves and the cursor read-out
 // wait for the next frame that succeeds.
 std::vector<int> failed_devices;
 
 int current_device() {
+    const int unit = unit_without_library_device();
+    if (unit != 0) return -unit;
     int id = 0;
     cpgqid(&id);
     return id;
+}
+
+/// Whether the last frame on the current device succeeded.
+bool frame_valid() {
+    const int id = current_device();
+    for (int f : failed_devices)
+        if (f == id) return false;
+    return true;
 }
 
 void set_frame_valid(bool valid) {
@@ -82,6 +93,15 @@ bool draw_frame(const float* x, const float* y, int n, int mode, std::string_vie
 
     spltc(8) = 1.0f / (xhi - xlo);
     spltc(9) = 1.0f / (yhi - ylo);
+
+    if (unit_shows_nothing()) {
+        // Nothing is drawn, but the library checks a viewport taken from the
+        // plot record and reports a degenerate one on the terminal.
+        const bool own_viewport = !(spltc(2) == 0.0f && spltc(11) == 0.0f);
+        if (own_viewport && plot_library_device())
+            cpgsvp(spltc(2), spltc(11), spltc(3), spltc(12));
+        return true;
+    }
 
     if (spltc(2) == 0.0f && spltc(11) == 0.0f) {
         // The emblem sits in a small box at the lower right corner of the page.
@@ -156,11 +176,10 @@ void draw_polyline(const float* x, const float* y, int n, int style) {
 bool plot_frame_valid() {
     // A screen that replaces a lost window has no frame to draw into yet.
     if (pgnchk()) set_frame_valid(false);
-    const int id = current_device();
-    for (int f : failed_devices)
-        if (f == id) return false;
-    return true;
+    return frame_valid();
 }
+
+bool plot_draws() { return plot_frame_valid() && !unit_shows_nothing(); }
 
 bool tdlmr(float low, float high, float dimension) {
     if (high > low && dimension > 0.0f && std::isfinite(high - low)) return true;
@@ -182,7 +201,9 @@ void rsplt(const float* x, const float* y, const float* e, int n, int mode, int 
 
     // |mode| without overflow for the most negative code.
     const long long a = std::llabs(static_cast<long long>(mode));
-    if (a <= 99) {
+    if (unit_shows_nothing()) {
+        // Nothing is drawn on the null device.
+    } else if (a <= 99) {
         draw_markers(x, y, n, static_cast<int>(a));
         if (bars != 0) draw_error_bars(x, y, e, n);
     } else {
@@ -194,6 +215,7 @@ void rsplt(const float* x, const float* y, const float* e, int n, int mode, int 
 
 void erase() {
     pgnchk();
+    if (unit_shows_nothing()) return;
     cpgask(0);
     cpgpage();
 }

@@ -31,6 +31,8 @@ void poscur() {
     flusht(io::kTerminalOut);
     // A window closed since the drawing can give no key: the wait would never end.
     const bool lost = pgnchk();
+    // The null device has no cursor.
+    if (lost || unit_shows_nothing() || !device_has_cursor()) return;
 
     float left = 0.0f;
     float right = 0.0f;
@@ -39,8 +41,6 @@ void poscur() {
     cpgqvp(0, &left, &right, &bottom, &top);
     float x = (left + right) / 2.0f;
     float y = (bottom + top) / 2.0f;
-
-    if (lost || !device_has_cursor()) return;
 
     for (;;) {
         char ch = '\0';

@@ -27,7 +27,12 @@ constexpr int kUnits = 8;
 /// Module state shared by the six operations; all units start closed.
 struct DeviceState {
     int icur = 0;                          // unit selected in the library, 0 = none
-    std::array<int, kUnits + 1> irdev{};   // library identifier by unit, 0 = closed
+    std::array<int, kUnits + 1> irdev{};   // library identifier by unit, 0 = none
+    // Units open on the null device. Such a unit shows nothing, and it has no
+    // library device (irdev 0) until a check that can write on the terminal
+    // needs one (see plot_library_device). Set when the unit is opened,
+    // cleared when it is closed.
+    std::array<bool, kUnits + 1> null_device{};
     std::array<int, kUnits + 1> iitype{};  // device-type code by unit
     std::array<Text<30>, kUnits + 1> ffname{};
     std::array<Text<8>, kUnits + 1> defdev{};
@@ -82,6 +87,12 @@ int classify(std::string_view type) {
 }
 
 bool in_range(int unit) { return unit >= 1 && unit <= kUnits; }
+
+/// Whether the unit is open: on a library device or on the null device.
+bool is_open(int unit) {
+    const DeviceState& st = state();
+    return in_range(unit) && (st.irdev[unit] != 0 || st.null_device[unit]);
+}
 
 /// Position of the first blank (1-based), or 0 when there is none.
 int first_blank(std::string_view s) {
@@ -224,6 +235,31 @@ int library_open(const std::string& spec) {
     return cpgopen(spec.c_str());
 }
 
+/// Whether the library takes the specification for its null device: the
+/// type after the last slash, without trailing blanks, is NULL in any case.
+bool names_null_device(std::string_view spec) {
+    const std::size_t slash = spec.rfind('/');
+    if (slash == std::string_view::npos) return false;
+    std::string_view type = spec.substr(slash + 1);
+    while (!type.empty() && type.back() == ' ') type.remove_suffix(1);
+    return grtoup(type) == "NULL";
+}
+
+/// A device opened for a unit: a library identifier (0 or less when the open
+/// failed), or the null device, which needs none. The null device draws
+/// nothing, writes no file and has no cursor, and opening it costs the
+/// library its whole font set-up, so it is not opened at all.
+struct Device {
+    int id = 0;
+    bool null = false;
+    bool opened() const { return null || id > 0; }
+};
+
+Device open_device(const std::string& spec) {
+    if (names_null_device(spec)) return Device{0, true};
+    return Device{library_open(spec), false};
+}
+
 /// Asks the user for the device of a unit whose specification is "?": one
 /// question, one answer read from the terminal. False at end of input and
 /// for a blank answer.
@@ -260,15 +296,14 @@ bool is_x_device(const std::string& spec) {
 }
 
 /// Opens a screen device, sets its colours when asked, shows an empty page
-/// and finds its window; returns the library identifier (0 or less when
-/// the open failed).
-int open_screen(const std::string& spec, bool colours, xwatch::Window& window) {
+/// and finds its window.
+Device open_screen(const std::string& spec, bool colours, xwatch::Window& window) {
     window = 0;
     const bool x = is_x_device(spec);
     std::vector<xwatch::Window> before;
     if (x) before = xwatch::library_windows();
-    const int id = library_open(spec);
-    if (id <= 0) return id;
+    const Device device = open_device(spec);
+    if (device.null || device.id <= 0) return device;
     if (colours) {
         cpgscr(0, 1.0f, 1.0f, 1.0f);
         cpgscr(1, 0.0f, 0.0f, 0.0f);
@@ -276,7 +311,7 @@ int open_screen(const std::string& spec, bool colours, xwatch::Window& window) {
     cpgask(0);
     cpgpage();
     if (x) window = xwatch::new_window(before);
-    return id;
+    return device;
 }
 
 }  // namespace
@@ -290,7 +325,7 @@ void pgnopn(int unit, std::string_view name, int& status) {
     }
     st.defdev[1] = st.defscr;
     status = 0;
-    if (st.irdev[unit] != 0) {
+    if (is_open(unit)) {
         grwarn("PGNOPN Device already open");
         status = -1;
         return;
@@ -367,14 +402,17 @@ void pgnopn(int unit, std::string_view name, int& status) {
 
             // A composed specification longer than a device field is refused.
             opening_times()[unit] = std::time(nullptr);
-            const int id = library_spec.size() <= 30 ? library_open(library_spec) : 0;
-            if (id > 0) {
-                cpgsubp(1, pages);
-                if (code == 2) {
-                    cpgscr(0, 1.0f, 1.0f, 1.0f);
-                    cpgscr(1, 0.0f, 0.0f, 0.0f);
+            const Device device = library_spec.size() <= 30 ? open_device(library_spec) : Device{};
+            if (device.opened()) {
+                if (!device.null) {
+                    cpgsubp(1, pages);
+                    if (code == 2) {
+                        cpgscr(0, 1.0f, 1.0f, 1.0f);
+                        cpgscr(1, 0.0f, 0.0f, 0.0f);
+                    }
                 }
-                st.irdev[unit] = id;
+                st.irdev[unit] = device.id;
+                st.null_device[unit] = device.null;
                 screens()[unit].window = 0;
                 st.ffname[unit] = f;
                 library_types()[unit] = library_type;
@@ -407,14 +445,15 @@ void pgnopn(int unit, std::string_view name, int& status) {
     }
 
     Screen& screen = screens()[unit];
-    const int id = open_screen(plain, colours, screen.window);
-    if (id <= 0) {
+    const Device device = open_screen(plain, colours, screen.window);
+    if (!device.opened()) {
         fail();
         return;
     }
     screen.spec = plain;
     screen.colours = colours;
-    st.irdev[unit] = id;
+    st.irdev[unit] = device.id;
+    st.null_device[unit] = device.null;
     st.ffname[unit].blank();
     library_types()[unit].clear();
     status = 0;
@@ -424,22 +463,23 @@ void pgnopn(int unit, std::string_view name, int& status) {
 bool pgnchk() {
     DeviceState& st = state();
     const int unit = st.icur;
-    if (!in_range(unit) || st.irdev[unit] == 0) return false;
+    if (!is_open(unit)) return false;
     Screen& screen = screens()[unit];
     if (screen.window == 0 || xwatch::alive(screen.window)) return false;
     // The library's device of the lost window is left as it is: closing it
     // would draw on a window, or talk over a connection, that is gone.
-    int id = open_screen(screen.spec, screen.colours, screen.window);
-    if (id > 0) {
+    Device device = open_screen(screen.spec, screen.colours, screen.window);
+    if (device.opened()) {
         grwarn("screen window lost: a new one is opened");
     } else {
         screen.spec = "/NULL";
         screen.colours = false;
-        id = open_screen(screen.spec, screen.colours, screen.window);
+        device = open_screen(screen.spec, screen.colours, screen.window);
         grwarn("screen window lost: screen plots are not shown");
     }
-    st.irdev[unit] = id > 0 ? id : 0;
-    if (id <= 0) st.icur = 0;
+    st.irdev[unit] = device.id > 0 ? device.id : 0;
+    st.null_device[unit] = device.null;
+    if (!device.opened()) st.icur = 0;
     return true;
 }
 
@@ -451,11 +491,16 @@ void pgnsel(int unit, int& previous, int& status) {
         grwarn(fmt::to_text(60, "('PGNSEL - trying to select unopened unit',I4)", {unit}));
         status = -1;
     };
-    if (!in_range(unit) || st.irdev[unit] == 0) {
+    if (!is_open(unit)) {
         refuse();
         return;
     }
     if (unit == st.icur) return;
+    if (st.irdev[unit] == 0) {
+        // A unit on the null device has nothing to select in the library.
+        st.icur = unit;
+        return;
+    }
     // The library keeps reporting a closed device as current, so success is
     // judged by the identifier now current being the unit's own.
     cpgslct(st.irdev[unit]);
@@ -470,21 +515,22 @@ void pgnsel(int unit, int& previous, int& status) {
 
 void pgnend(int unit) {
     DeviceState& st = state();
-    if (!in_range(unit) || st.irdev[unit] == 0) return;
+    if (!is_open(unit)) return;
     Screen& screen = screens()[unit];
     // A screen whose window is gone is only forgotten (see pgnchk).
     const bool lost = screen.window != 0 && !xwatch::alive(screen.window);
     screen.window = 0;
     const std::string kept(st.ffname[unit].trimmed());
-    if (!lost) {
+    if (!lost && st.irdev[unit] != 0) {
         if (unit != st.icur) cpgslct(st.irdev[unit]);
         cpgclos();
     }
     st.ffname[unit].blank();
     st.irdev[unit] = 0;
+    st.null_device[unit] = false;
     if (st.icur != 0) {
-        if (st.icur != unit && st.irdev[st.icur] != 0) {
-            cpgslct(st.irdev[st.icur]);
+        if (st.icur != unit && is_open(st.icur)) {
+            if (st.irdev[st.icur] != 0) cpgslct(st.irdev[st.icur]);
         } else {
             st.icur = 0;
         }
@@ -509,9 +555,29 @@ void pgtktr(int unit, int& flag) {
     flag = in_range(unit) && st.iitype[unit] >= 20 && st.iitype[unit] <= 30 ? 1 : 0;
 }
 
-void pgqnop(int unit, int& flag) {
+void pgqnop(int unit, int& flag) { flag = is_open(unit) ? 1 : 0; }
+
+bool unit_shows_nothing() {
     const DeviceState& st = state();
-    flag = in_range(unit) && st.irdev[unit] != 0 ? 1 : 0;
+    return in_range(st.icur) && st.null_device[st.icur];
+}
+
+int unit_without_library_device() {
+    const DeviceState& st = state();
+    return unit_shows_nothing() && st.irdev[st.icur] == 0 ? st.icur : 0;
+}
+
+bool plot_library_device() {
+    DeviceState& st = state();
+    if (!in_range(st.icur)) return false;
+    if (st.irdev[st.icur] != 0) return true;
+    if (!st.null_device[st.icur]) return false;
+    const int id = library_open("/NULL");
+    if (id <= 0) return false;
+    cpgask(0);
+    cpgpage();
+    st.irdev[st.icur] = id;
+    return true;
 }
 
 void pgrunx(std::string_view name, int& status) {

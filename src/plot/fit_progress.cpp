@@ -13,7 +13,7 @@
 namespace karvel {
 
 void show_residual_figure(float r, float coord) {
-    if (!plot_frame_valid()) return;
+    if (!plot_draws()) return;  // nothing beside a failed frame, nor on the null device
     const std::string text = fmt::to_text(11, "(G11.4)", {r});
     float height = 1.0f;
     cpgqch(&height);

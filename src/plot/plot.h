@@ -27,6 +27,10 @@ bool tdlmr(float low, float high, float dimension);
 /// before any frame). Points, curves and cursor read-out are skipped while
 /// it is false.
 bool plot_frame_valid();
+/// Whether drawing on the current plot unit is shown: the last frame drawn
+/// on it succeeded, and its device is not the null device. Texts and
+/// figures drawn beside a frame go to the graphics library only when true.
+bool plot_draws();
 /// Cursor read-out after a drawing.
 void poscur();
 
@@ -41,6 +45,19 @@ bool pgnchk();
 void pgtktr(int unit, int& flag);
 void pgqnop(int unit, int& flag);
 void pgrunx(std::string_view name, int& status);
+/// Whether the current plot unit is open on the null device, which shows
+/// nothing: decided when the unit is opened, forgotten when it is closed.
+/// Nothing drawn on such a unit is sent to the graphics library.
+bool unit_shows_nothing();
+/// The current plot unit when it is open on the null device and has no
+/// device in the graphics library (the library's current device then
+/// belongs to another unit, or there is none); otherwise 0.
+int unit_without_library_device();
+/// Makes sure the current plot unit has a device in the graphics library,
+/// selected there: a unit on the null device gets the library's null
+/// device, for a library check that can write on the terminal. False when
+/// no unit is selected or the open fails.
+bool plot_library_device();
 
 // ---- Support layer of the graphics library ----
 /// Reads PGPLOT_<name> into the field (blank-padded, cut) and returns its

@@ -11,7 +11,7 @@
 namespace karvel {
 
 void plot_mtxt(const char* side, float disp, float coord, float fjust, std::string_view text) {
-    if (!plot_frame_valid()) return;  // nothing is drawn beside a frame that failed
+    if (!plot_draws()) return;  // nothing beside a failed frame, nor on the null device
     // The library counts trailing blanks when it centres a text.
     const std::string t(without_trailing_blanks(text));
     cpgbbuf();

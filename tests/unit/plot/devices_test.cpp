@@ -15,7 +15,9 @@
 #include <thread>
 
 #include "plot/plot.h"
+#include "ps_pages.h"
 #include "core/channels.h"
+#include "core/records.h"
 
 namespace {
 
@@ -552,6 +554,109 @@ TEST_F(Devices, DisplayProgram) {
     }
     EXPECT_EQ(contents("started.txt"), "[-id ab]\n");
     EXPECT_EQ(terminal(), "");
+}
+
+// What a frame of three points sends to the current unit: frame, markers
+// with error bars, then a curve.
+void draw_three_points() {
+    const karvel::Text<20> t("TITLE");
+    const float x[3] = {1.0f, 2.0f, 4.0f};
+    const float y[3] = {1.0f, 3.0f, 2.0f};
+    karvel::rsplt(x, y, y, 3, 2, 1, t.view(), t.view(), t.view());
+    karvel::rsplt(x, y, y, 3, -100, 0, t.view(), t.view(), t.view());
+}
+
+/// Standard output written by the call (the library writes some checks there).
+template <typename Call>
+std::string standard_output_of(Call call) {
+    std::fflush(stdout);
+    std::FILE* capture = std::tmpfile();
+    const int saved = dup(1);
+    dup2(fileno(capture), 1);
+    call();
+    std::fflush(stdout);
+    dup2(saved, 1);
+    close(saved);
+    std::rewind(capture);
+    std::string s;
+    for (int c = 0; (c = std::fgetc(capture)) != EOF;) s += static_cast<char>(c);
+    std::fclose(capture);
+    return s;
+}
+
+// A unit on the null device sends nothing to the library (whose current
+// device is still the hardcopy unit's), yet the frame's values, the limit
+// check and the cursor prompts are all there, and so is the library's own
+// report of a degenerate viewport taken from the plot record.
+TEST_F(Devices, NullUnitDrawsNothingAndKeepsEveryCheck) {
+    const std::string prompt = " LEFT MOUSE OR TYPE SPACE FOR X,Y OR RETURN TO CONTINUE\n";
+    // What the library's null device writes for a degenerate viewport.
+    const std::string library = standard_output_of([] {
+        ASSERT_GT(cpgopen("/NULL"), 0);
+        cpgsvp(0.5f, 0.5f, 0.1f, 0.9f);
+        cpgclos();
+    });
+    ASSERT_FALSE(library.empty());
+    setenv("PGPLOT_ZOV_DEV_1", "/NULL", 1);
+    setenv("PGPLOT_ZOV_DEV_2", "hard.ps/PS", 1);
+    open_ok(1, " ");
+    open_ok(2, "kvst#");
+    int previous = 0;
+    int status = -1;
+    pgnsel(1, previous, status);
+    ASSERT_EQ(status, 0);
+    EXPECT_TRUE(karvel::unit_shows_nothing());
+
+    karvel::spltc.fill(0.0f);
+    karvel::spltc(1) = 1.0f;  // a cursor read-out after each drawing
+    draw_three_points();
+    EXPECT_EQ(karvel::spltc(8), 1.0f / 3.0f);
+    EXPECT_TRUE(karvel::plot_frame_valid());
+    EXPECT_FALSE(karvel::plot_draws());
+    const float flat[2] = {5.0f, 5.0f};
+    const karvel::Text<20> t;
+    karvel::rsplt(flat, flat, flat, 2, 0, 0, t.view(), t.view(), t.view());
+    EXPECT_EQ(terminal(), prompt + prompt +
+                              "\n\n\n          SMI =  0.50000E+01     SMA =  0.50000E+01"
+                              "          DIMENSION =  0.80000E+03\n");
+
+    karvel::spltc(1) = 0.0f;
+    karvel::spltc(2) = 0.5f;
+    karvel::spltc(11) = 0.5f;
+    karvel::spltc(3) = 0.1f;
+    karvel::spltc(12) = 0.9f;
+    EXPECT_EQ(standard_output_of(draw_three_points), library);
+    karvel::spltc.fill(0.0f);
+
+    pgnend(2);
+    const plottest::PsFile file = plottest::read_ps("hard.ps");
+    EXPECT_GT(file.width, 0.0);
+    for (const plottest::Page& page : file.pages) {
+        EXPECT_TRUE(page.segments.empty());
+        EXPECT_TRUE(page.texts.empty());
+    }
+}
+
+// The null device is the unit's while it is open: the same unit reopened on
+// a file draws into it.
+TEST_F(Devices, NullDeviceEndsWhenTheUnitCloses) {
+    setenv("PGPLOT_ZOV_DEV_2", "/NULL", 1);
+    open_ok(2, "kvst#");
+    EXPECT_TRUE(karvel::unit_shows_nothing());
+    pgnend(2);
+    EXPECT_FALSE(karvel::unit_shows_nothing());
+
+    setenv("PGPLOT_ZOV_DEV_2", "again.ps/PS", 1);
+    open_ok(2, "kvst#");
+    EXPECT_FALSE(karvel::unit_shows_nothing());
+    karvel::spltc.fill(0.0f);
+    draw_three_points();
+    EXPECT_TRUE(karvel::plot_draws());
+    pgnend(2);
+    const plottest::PsFile file = plottest::read_ps("again.ps");
+    ASSERT_EQ(file.pages.size(), 1u);
+    EXPECT_FALSE(file.pages[0].segments.empty());
+    EXPECT_FALSE(file.pages[0].texts.empty());
 }
 
 }  // namespace
