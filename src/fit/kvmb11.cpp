@@ -1,11 +1,55 @@
 /// The generalized inverse by Householder transformations with row and
 /// column pivoting, in place and in single precision.
+#include <algorithm>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 #include "fit/numeric.h"
 
 namespace karvel {
+
+namespace {
+
+/// The widest block of rows whose sums run side by side in registers.
+constexpr int kBlock = 8;
+
+/// For the B rows i0, ..., i0 + B - 1 of the matrix a (column by column,
+/// leading dimension ia, 0-based here): s[r] = s[r] + a(p, j) * a(i0 + r, j)
+/// for j = j0, ..., j1 - 1 in that order, where p is the row itself when
+/// Self, else the row p. Each column holds the B entries side by side.
+template <int B, bool Self>
+void row_products(const float* a, long ia, int p, int i0, int j0, int j1, float* s) {
+    float acc[B];
+    std::copy(s, s + B, acc);
+    for (long j = j0; j < j1; ++j) {
+        const float* col = a + j * ia;
+#pragma GCC unroll 8
+        for (int r = 0; r < B; ++r) acc[r] = acc[r] + (Self ? col[i0 + r] : col[p]) * col[i0 + r];
+    }
+    std::copy(acc, acc + B, s);
+}
+
+/// row_products for the rows i0, ..., i1 - 1, in blocks of at most kBlock;
+/// s holds one sum per row.
+template <bool Self>
+void rows_products(const float* a, long ia, int p, int i0, int i1, int j0, int j1, float* s) {
+    for (int i = i0; i < i1; i += kBlock) {
+        float* si = s + (i - i0);
+        switch (std::min(kBlock, i1 - i)) {
+        case 8: row_products<8, Self>(a, ia, p, i, j0, j1, si); break;
+        case 7: row_products<7, Self>(a, ia, p, i, j0, j1, si); break;
+        case 6: row_products<6, Self>(a, ia, p, i, j0, j1, si); break;
+        case 5: row_products<5, Self>(a, ia, p, i, j0, j1, si); break;
+        case 4: row_products<4, Self>(a, ia, p, i, j0, j1, si); break;
+        case 3: row_products<3, Self>(a, ia, p, i, j0, j1, si); break;
+        case 2: row_products<2, Self>(a, ia, p, i, j0, j1, si); break;
+        default: row_products<1, Self>(a, ia, p, i, j0, j1, si); break;
+        }
+    }
+}
+
+}  // namespace
 
 int kvmb11(int m, int n, float* a, int ia, float* w) {
     if (m < 1) return 0;
@@ -14,6 +58,9 @@ int kvmb11(int m, int n, float* a, int ia, float* w) {
     auto A = [a, ia](int i, int j) -> float& { return a[(i - 1) + static_cast<long>(j - 1) * ia]; };
     auto W = [w](int i) -> float& { return w[i - 1]; };
 
+    // One running sum per row, the rows of a stage side by side.
+    std::vector<float> sums(static_cast<std::size_t>(m));
+
     for (int i = 1; i <= m; ++i) W(m + i) = static_cast<float>(i) + 0.5f;
     for (int j = 1; j <= n; ++j) W(2 * m + j) = static_cast<float>(j) + 0.5f;
 
@@ -21,9 +68,10 @@ int kvmb11(int m, int n, float* a, int ia, float* w) {
         // Row pivot: the largest remaining sum of squares, the first on a tie.
         float rmax = 0.0f;
         int ir = k;
+        std::fill(sums.begin(), sums.end(), 0.0f);
+        rows_products<true>(a, ia, 0, k - 1, m, k - 1, n, sums.data());
         for (int i = k; i <= m; ++i) {
-            float sum = 0.0f;
-            for (int j = k; j <= n; ++j) sum = sum + A(i, j) * A(i, j);
+            const float sum = sums[i - k];
             if (rmax < sum) {
                 rmax = sum;
                 ir = i;
@@ -61,11 +109,14 @@ int kvmb11(int m, int n, float* a, int ia, float* w) {
         if (k == n) break;
         for (int j = k + 1; j <= n; ++j) A(k, j) = A(k, j) / b;
         if (k == m) break;
-        for (int i = k + 1; i <= m; ++i) {
-            float s = W(k) * A(i, k);
-            for (int j = k + 1; j <= n; ++j) s = s + A(k, j) * A(i, j);
-            A(i, k) = A(i, k) - s * W(k);
-            for (int j = k + 1; j <= n; ++j) A(i, j) = A(i, j) - s * A(k, j);
+        // Rows k + 1, ..., m against the pivot row, which they leave as it is.
+        float* s = sums.data();
+        for (int i = k + 1; i <= m; ++i) s[i - k - 1] = W(k) * A(i, k);
+        rows_products<false>(a, ia, k - 1, k, m, k, n, s);
+        for (int i = k + 1; i <= m; ++i) A(i, k) = A(i, k) - s[i - k - 1] * W(k);
+        for (int j = k + 1; j <= n; ++j) {
+            const float akj = A(k, j);
+            for (int i = k + 1; i <= m; ++i) A(i, j) = A(i, j) - s[i - k - 1] * akj;
         }
     }
 
@@ -77,12 +128,15 @@ int kvmb11(int m, int n, float* a, int ia, float* w) {
     }
     for (int l = m - 1; l >= 1; --l) {
         const int k = l + 1;
-        for (int i = k; i <= m; ++i) {
-            float s = 0.0f;
-            for (int j = k; j <= n; ++j) s = s + A(l, j) * A(i, j);
-            for (int j = k; j <= n; ++j) A(i, j) = A(i, j) - s * A(l, j);
-            W(i) = -s * W(l);
+        // Rows k, ..., m against row l, which they leave as it is.
+        float* t = sums.data();
+        std::fill(t, t + (m - k + 1), 0.0f);
+        rows_products<false>(a, ia, l - 1, k - 1, m, k - 1, n, t);
+        for (int j = k; j <= n; ++j) {
+            const float alj = A(l, j);
+            for (int i = k; i <= m; ++i) A(i, j) = A(i, j) - t[i - k] * alj;
         }
+        for (int i = k; i <= m; ++i) W(i) = -t[i - k] * W(l);
         for (int j = k; j <= n; ++j) {
             float s = -W(l) * A(l, j);
             for (int i = k; i <= m; ++i) s = s - A(i, l) * A(i, j);

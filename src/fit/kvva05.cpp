@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "fit/numeric.h"
 #include "core/channels.h"
@@ -47,7 +48,50 @@ void print_table(const char* format, const float* v, int len) {
     fmt::write(kChannel, format, values);
 }
 
+/// The numbers of variables for which the minimiser is compiled with that
+/// number fixed, so that the n sums of a step, which are independent of one
+/// another, run side by side in registers. Each sum keeps its own order of
+/// terms; only sums that do not depend on one another are interleaved.
+constexpr int kFixedWidths = 8;
+
+/// n running sums: local (registers) when their number N is fixed, else in
+/// the work-space entries given.
+template <int N>
+struct Sums {
+    float s[N];
+    explicit Sums(float*) {}
+    float* data() { return s; }
+};
+template <>
+struct Sums<0> {
+    float* s;
+    explicit Sums(float* home) : s(home) {}
+    float* data() { return s; }
+};
+
+/// A copy of n values, in registers when their number N is fixed.
+template <int N>
+struct Vals {
+    float s[N];
+    explicit Vals(const float* v) { std::copy(v, v + N, s); }
+    const float* data() const { return s; }
+};
+template <>
+struct Vals<0> {
+    const float* s;
+    explicit Vals(const float* v) : s(v) {}
+    const float* data() const { return s; }
+};
+
+/// The results of fixed-width sums back to their work-space entries.
+template <int N>
+void store(Sums<N>& sums, float* home) {
+    if constexpr (N > 0) std::copy(sums.s, sums.s + N, home);
+}
+
 /// The minimiser's state and work-space partitions; one object per call.
+/// N is the number of variables when it is at most kFixedWidths, else 0.
+template <int N>
 class Minimiser {
 public:
     Minimiser(int m, int n, float* f, float* x, float dstep, float dmax, float acc, int maxfun,
@@ -95,6 +139,9 @@ private:
         PlainStep,           // a step kept only if it is better
         ShortStep,           // a Marquardt step shorter than the difference step
     };
+
+    /// The number of variables, a constant when N is fixed.
+    int width() const { return N > 0 ? N : n_; }
 
     // 1-based views of the partitions.
     float& J(int i, int k) { return jac_[static_cast<long>(i - 1) * n_ + (k - 1)]; }
@@ -160,12 +207,16 @@ private:
     long countdown_ = 0;
     float spred_ = 0.0f;   // predicted sum of squares of the last step
     bool inverse_ok_ = true;
+    // The numerators of xi when they cannot be kept in registers: the work
+    // space has no room left for them beside u, v, G u and y.
+    std::vector<float> xi_ = std::vector<float>(N > 0 ? 0 : n_);
 };
 
 /// The largest reduction a step of at most the maximum length could bring,
 /// from the Marquardt step of length squared e and its predicted
 /// reduction pi, is no more than the accuracy.
-bool Minimiser::small_predicted_reduction(float e, float pi) const {
+template <int N>
+bool Minimiser<N>::small_predicted_reduction(float e, float pi) const {
     if (e <= dmax2_) {
         const float len = std::sqrt(e);
         return pi + 2.0f * p_ * len * (dmax_ - len) - acc_ <= 0.0f;
@@ -176,7 +227,8 @@ bool Minimiser::small_predicted_reduction(float e, float pi) const {
 /// Counts the evaluations of a step or a short trial that bring no
 /// improvement while the radius is down to the difference step; true once
 /// n + 2 of them follow one another. Any improvement resets the count.
-bool Minimiser::no_longer_decreasing() {
+template <int N>
+bool Minimiser<N>::no_longer_decreasing() {
     if (stage_ != Stage::PredictedStep && stage_ != Stage::ShortStep) return false;
     if (s_ < sbest_) {
         t_ = tlimit_;
@@ -188,7 +240,8 @@ bool Minimiser::no_longer_decreasing() {
 }
 
 /// One evaluation at X, with its printout; an outcome when a stop rule holds.
-std::optional<MinimiserOutcome> Minimiser::evaluate() {
+template <int N>
+std::optional<MinimiserOutcome> Minimiser<N>::evaluate() {
     if (call_limit_reached()) return MinimiserOutcome::CallLimitReached;
     ++calls_;
     calfun_(m_, n_, f_, x_);
@@ -200,7 +253,8 @@ std::optional<MinimiserOutcome> Minimiser::evaluate() {
     return std::nullopt;
 }
 
-void Minimiser::print_evaluation() {
+template <int N>
+void Minimiser<N>::print_evaluation() {
     const int p = print_;
     if (p == 0) return;
     const long ap = p < 0 ? -static_cast<long>(p) : p;
@@ -228,7 +282,8 @@ void Minimiser::print_evaluation() {
 
 /// Every return: the error message if any, the best point into X and F,
 /// and the final block.
-MinimiserSummary Minimiser::stop(MinimiserOutcome outcome) {
+template <int N>
+MinimiserSummary Minimiser<N>::stop(MinimiserOutcome outcome) {
     if (print_ != 0) {
         if (outcome == MinimiserOutcome::NoLongerDecreasing) fmt::write(kChannel, kNoProgressLine);
         if (outcome == MinimiserOutcome::CallLimitReached) fmt::write(kChannel, kLimitLine, {calls_});
@@ -246,7 +301,8 @@ MinimiserSummary Minimiser::stop(MinimiserOutcome outcome) {
 
 /// Lays out the transposed augmented matrix and inverts it. A zero pivot
 /// (possible only without damping) leaves the inverse zero and returns false.
-bool Minimiser::form_inverse() {
+template <int N>
+bool Minimiser<N>::form_inverse() {
     const long ln = n_, lm = m_;
     std::copy(jac_, jac_ + lm * ln, ginv_);
     for (int k = 1; k <= n_; ++k)
@@ -257,7 +313,8 @@ bool Minimiser::form_inverse() {
 }
 
 /// A step along the oldest direction; the directions and ages rotate.
-void Minimiser::refresh_setup() {
+template <int N>
+void Minimiser<N>::refresh_setup() {
     for (int j = 1; j <= n_; ++j) x_[j - 1] = xbest_[j - 1] + dstep_ * dir(1, j);
     for (int k = 1; k <= n_ - 1; ++k) ages_[k - 1] = ages_[k] + 1.0f;
     ages_[n_ - 1] = 1.0f;
@@ -268,7 +325,8 @@ void Minimiser::refresh_setup() {
 
 /// New direction set from the step delta (held in X on entry), the
 /// predicted residuals, and X set to the trial point.
-Minimiser::Step Minimiser::new_directions(const float* delta) {
+template <int N>
+typename Minimiser<N>::Step Minimiser<N>::new_directions(const float* delta) {
     float* c = v3_;
     float e = 0.0f;
     for (int j = 0; j < n_; ++j) e = e + delta[j] * delta[j];
@@ -317,11 +375,16 @@ Minimiser::Step Minimiser::new_directions(const float* delta) {
     // A zero step finds no leading direction; the set is then kept.
 
     // Predicted residuals and their sum of squares.
+    const int n = width();
+    const Vals<N> dv(delta);
+    const float* dl = dv.data();
     float sp = 0.0f;
-    for (int i = 1; i <= m_; ++i) {
-        float ph = fbest_[i - 1];
-        for (int k = 1; k <= n_; ++k) ph = ph + J(i, k) * delta[k - 1];
-        phi_[i - 1] = ph;
+    for (long i = 0; i < m_; ++i) {
+        const float* jrow = jac_ + i * n;  // J(i + 1, .)
+        float ph = fbest_[i];
+#pragma GCC unroll 8
+        for (int k = 0; k < n; ++k) ph = ph + jrow[k] * dl[k];
+        phi_[i] = ph;
         sp = sp + ph * ph;
     }
     spred_ = sp;
@@ -330,84 +393,121 @@ Minimiser::Step Minimiser::new_directions(const float* delta) {
 }
 
 /// Rank-one corrections of the inverse and the Jacobian from the last pair
-/// of points; X and F hold the differences on entry.
-void Minimiser::update_inverse() {
-    const int mn = m_ + n_;
+/// of points; X and F hold the differences on entry. Each pass over the
+/// columns of G or the rows of J runs sums that are independent of one
+/// another side by side, each in its own order of terms. (The passes over J
+/// are kept apart from those over G: together they would need more
+/// registers than there are.)
+template <int N>
+void Minimiser<N>::update_inverse() {
+    const int n = width();
+    const long m = m_, mn = m_ + n;
     float* dx = x_;
     float* df = f_;
-    for (int j = 0; j < n_; ++j) dx[j] = x_[j] - xbest_[j];
-    for (int i = 0; i < m_; ++i) df[i] = f_[i] - fbest_[i];
+    for (int j = 0; j < n; ++j) dx[j] = x_[j] - xbest_[j];
+    for (long i = 0; i < m; ++i) df[i] = f_[i] - fbest_[i];
 
     float theta = 0.0f;
-    for (int j = 0; j < n_; ++j) theta = theta + dx[j] * dx[j];
+    for (int j = 0; j < n; ++j) theta = theta + dx[j] * dx[j];
     if (theta == 0.0f) return;  // the trial point fell back onto the best one
+    const Vals<N> dxv(dx);
+    const float* dxl = dxv.data();
 
+    // u = G' dx and omega = |u|^2, and G u; then y = p dx + J' df with the
+    // Jacobian before its update.
     float* u = scratch_;  // m + n entries
+    Sums<N> gus(v2_), ys(v3_);
+    float* gu = gus.data();
+    float* y = ys.data();
+    for (int k = 0; k < n; ++k) {
+        gu[k] = 0.0f;
+        y[k] = p_ * dx[k];
+    }
     float omega = 0.0f;
-    for (int i = 1; i <= mn; ++i) {
+    for (long i = 0; i < mn; ++i) {
+        const float* gcol = ginv_ + i * n;  // G(., i + 1)
         float s = 0.0f;
-        for (int k = 1; k <= n_; ++k) s = s + G(k, i) * dx[k - 1];
-        u[i - 1] = s;
+#pragma GCC unroll 8
+        for (int k = 0; k < n; ++k) s = s + gcol[k] * dxl[k];
+        u[i] = s;
         omega = omega + s * s;
+#pragma GCC unroll 8
+        for (int k = 0; k < n; ++k) gu[k] = gu[k] + gcol[k] * s;
+    }
+    for (long i = 0; i < m; ++i) {
+        const float* jrow = jac_ + i * n;  // J(i + 1, .)
+        const float dfi = df[i];
+#pragma GCC unroll 8
+        for (int k = 0; k < n; ++k) y[k] = y[k] + jrow[k] * dfi;
     }
     if (omega == 0.0f) return;
-    float* gu = v2_;
-    for (int k = 1; k <= n_; ++k) {
-        float s = 0.0f;
-        for (int i = 1; i <= mn; ++i) s = s + G(k, i) * u[i - 1];
-        gu[k - 1] = s;
-    }
-    for (int i = 1; i <= mn; ++i)
-        for (int k = 1; k <= n_; ++k) G(k, i) = G(k, i) - gu[k - 1] * u[i - 1] / omega;
 
-    // y = p dx + J' df, with the Jacobian before its update.
-    float* y = v3_;
-    for (int k = 1; k <= n_; ++k) {
-        float s = p_ * dx[k - 1];
-        for (int i = 1; i <= m_; ++i) s = s + J(i, k) * df[i - 1];
-        y[k - 1] = s;
-    }
-
-    // Broyden's update of the Jacobian.
-    for (int i = 1; i <= m_; ++i) {
-        float s = df[i - 1];
-        for (int k = 1; k <= n_; ++k) s = s - J(i, k) * dx[k - 1];
-        const float coef = s / theta;
-        for (int k = 1; k <= n_; ++k) J(i, k) = J(i, k) + coef * dx[k - 1];
-    }
-
-    float* v = scratch_;  // m + n entries; u is no longer needed
+    // The rank-one correction G - (G u) u' / omega, column by column; with
+    // each corrected column its part of v = (df, w dx) - G' y, of eta and
+    // zeta, and of the numerators of xi, dx - G df. Then Broyden's update of
+    // the Jacobian row by row.
+    float* v = scratch_;  // m + n entries; each u(i) is used before v(i) replaces it
+    Sums<N> xis(xi_.data());
+    float* xi = xis.data();
+    for (int k = 0; k < n; ++k) xi[k] = dx[k];
     float eta = 0.0f;
     float zeta = 0.0f;
-    for (int i = 1; i <= m_; ++i) {
-        float s = df[i - 1];
-        for (int k = 1; k <= n_; ++k) s = s - G(k, i) * y[k - 1];
-        v[i - 1] = s;
+    for (long i = 0; i < m; ++i) {
+        float* gcol = ginv_ + i * n;
+        const float ui = u[i];
+#pragma GCC unroll 8
+        for (int k = 0; k < n; ++k) gcol[k] = gcol[k] - gu[k] * ui / omega;
+        const float dfi = df[i];
+        float s = dfi;
+#pragma GCC unroll 8
+        for (int k = 0; k < n; ++k) s = s - gcol[k] * y[k];
+        v[i] = s;
+        eta = eta + dfi * s;
+        zeta = zeta + s * s;
+#pragma GCC unroll 8
+        for (int k = 0; k < n; ++k) xi[k] = xi[k] - gcol[k] * dfi;
     }
-    for (int k = 1; k <= n_; ++k) {
-        float s = w_ * dx[k - 1];
-        for (int j = 1; j <= n_; ++j) s = s - G(j, m_ + k) * y[j - 1];
-        v[m_ + k - 1] = s;
+    for (long i = 0; i < m; ++i) {
+        float* jrow = jac_ + i * n;
+        float b = df[i];
+#pragma GCC unroll 8
+        for (int k = 0; k < n; ++k) b = b - jrow[k] * dxl[k];
+        const float coef = b / theta;
+#pragma GCC unroll 8
+        for (int k = 0; k < n; ++k) jrow[k] = jrow[k] + coef * dxl[k];
     }
-    for (int i = 1; i <= m_; ++i) eta = eta + df[i - 1] * v[i - 1];
-    for (int k = 1; k <= n_; ++k) eta = eta + w_ * dx[k - 1] * v[m_ + k - 1];
-    for (int i = 1; i <= mn; ++i) zeta = zeta + v[i - 1] * v[i - 1];
+    for (int k = 0; k < n; ++k) {
+        float* gcol = ginv_ + (m + k) * n;  // the damping columns
+        const float ui = u[m + k];
+#pragma GCC unroll 8
+        for (int j = 0; j < n; ++j) gcol[j] = gcol[j] - gu[j] * ui / omega;
+        float s = w_ * dx[k];
+#pragma GCC unroll 8
+        for (int j = 0; j < n; ++j) s = s - gcol[j] * y[j];
+        v[m + k] = s;
+    }
+    for (int k = 0; k < n; ++k) eta = eta + w_ * dx[k] * v[m + k];
+    for (int k = 0; k < n; ++k) zeta = zeta + v[m + k] * v[m + k];
 
     if (0.01f * zeta <= std::fabs(eta - zeta)) {
         inverse_ok_ = form_inverse();
         return;
     }
-    for (int k = 1; k <= n_; ++k) {
-        float s = dx[k - 1];
-        for (int i = 1; i <= m_; ++i) s = s - G(k, i) * df[i - 1];
+    for (int k = 1; k <= n; ++k) {
         float s2 = 0.0f;
-        for (int j = 1; j <= n_; ++j) s2 = s2 + G(k, m_ + j) * dx[j - 1];
-        const float xi = (s - w_ * s2) / eta;
-        for (int i = 1; i <= mn; ++i) G(k, i) = G(k, i) + xi * v[i - 1];
+        for (int j = 1; j <= n; ++j) s2 = s2 + G(k, m_ + j) * dx[j - 1];
+        xi[k - 1] = (xi[k - 1] - w_ * s2) / eta;
+    }
+    for (long i = 0; i < mn; ++i) {
+        float* gcol = ginv_ + i * n;
+        const float vi = v[i];
+#pragma GCC unroll 8
+        for (int k = 0; k < n; ++k) gcol[k] = gcol[k] + xi[k] * vi;
     }
 }
 
-MinimiserSummary Minimiser::run() {
+template <int N>
+MinimiserSummary Minimiser<N>::run() {
     if (m_ < 1 || n_ < 1) return {MinimiserOutcome::Converged, 0};
     if (print_ != 0) fmt::write(kChannel, kHeading);
 
@@ -455,14 +555,28 @@ MinimiserSummary Minimiser::run() {
             [[fallthrough]];
         case Step::MarquardtStep: {
             if (reached_accuracy()) return stop(MinimiserOutcome::Converged);
-            // Gradient and Marquardt step at the best point.
-            for (int k = 1; k <= n_; ++k) {
-                float sg = 0.0f;
-                for (int i = 1; i <= m_; ++i) sg = sg - J(i, k) * fbest_[i - 1];
-                g[k - 1] = sg;
-                float sd = 0.0f;
-                for (int i = 1; i <= m_; ++i) sd = sd - G(k, i) * fbest_[i - 1];
-                d[k - 1] = sd;
+            // Gradient and Marquardt step at the best point, in one pass.
+            const int n = width();
+            {
+                Sums<N> gs(g), ds(d);
+                float* sg = gs.data();
+                float* sd = ds.data();
+                for (int k = 0; k < n; ++k) {
+                    sg[k] = 0.0f;
+                    sd[k] = 0.0f;
+                }
+                for (long i = 0; i < m_; ++i) {
+                    const float fi = fbest_[i];
+                    const float* jrow = jac_ + i * n;   // J(i + 1, .)
+                    const float* gcol = ginv_ + i * n;  // G(., i + 1)
+#pragma GCC unroll 8
+                    for (int k = 0; k < n; ++k) {
+                        sg[k] = sg[k] - jrow[k] * fi;
+                        sd[k] = sd[k] - gcol[k] * fi;
+                    }
+                }
+                store(gs, g);
+                store(ds, d);
             }
             a = 0.0f;
             e = 0.0f;
@@ -472,13 +586,21 @@ MinimiserSummary Minimiser::run() {
             for (int k = 0; k < n_; ++k) sgd = sgd + g[k] * d[k];
             float jd2 = 0.0f;
             float gamma = 0.0f;
-            for (int i = 1; i <= m_; ++i) {
-                float jd = 0.0f;
-                float jg = 0.0f;
-                for (int k = 1; k <= n_; ++k) jd = jd + J(i, k) * d[k - 1];
-                for (int k = 1; k <= n_; ++k) jg = jg + J(i, k) * g[k - 1];
-                jd2 = jd2 + jd * jd;
-                gamma = gamma + jg * jg;
+            {
+                const Vals<N> dv(d), gv(g);
+                const float* dl = dv.data();
+                const float* gl = gv.data();
+                for (long i = 0; i < m_; ++i) {
+                    const float* jrow = jac_ + i * n;
+                    float jd = 0.0f;
+                    float jg = 0.0f;
+#pragma GCC unroll 8
+                    for (int k = 0; k < n; ++k) jd = jd + jrow[k] * dl[k];
+#pragma GCC unroll 8
+                    for (int k = 0; k < n; ++k) jg = jg + jrow[k] * gl[k];
+                    jd2 = jd2 + jd * jd;
+                    gamma = gamma + jg * jg;
+                }
             }
             pi = 2.0f * sgd - jd2;
             if (small_predicted_reduction(e, pi)) return stop(MinimiserOutcome::Converged);
@@ -568,8 +690,10 @@ MinimiserSummary Minimiser::run() {
                     const float v = thr - s_;
                     float alpha = 0.0f;
                     float beta = 0.0f;
-                    for (int i = 0; i < m_; ++i) alpha = alpha + std::fabs((f_[i] - phi_[i]) * f_[i]);
-                    for (int i = 0; i < m_; ++i) beta = beta + (f_[i] - phi_[i]) * (f_[i] - phi_[i]);
+                    for (int i = 0; i < m_; ++i) {
+                        alpha = alpha + std::fabs((f_[i] - phi_[i]) * f_[i]);
+                        beta = beta + (f_[i] - phi_[i]) * (f_[i] - phi_[i]);
+                    }
                     const float nu = 1.0f + v / (alpha + std::sqrt(alpha * alpha + v * beta));
                     const float kappa = std::min(nu, std::min(tau_, 4.0f));
                     tau_ = nu / kappa;
@@ -607,7 +731,18 @@ MinimiserSummary Minimiser::run() {
 
 MinimiserSummary kvva05(int m, int n, float* f, float* x, float dstep, float dmax, float acc,
                         int maxfun, int iprint, float* w, const Residuals& calfun) {
-    return Minimiser(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
+    static_assert(kFixedWidths == 8, "one case below for each fixed width");
+    switch (n) {
+    case 1: return Minimiser<1>(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
+    case 2: return Minimiser<2>(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
+    case 3: return Minimiser<3>(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
+    case 4: return Minimiser<4>(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
+    case 5: return Minimiser<5>(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
+    case 6: return Minimiser<6>(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
+    case 7: return Minimiser<7>(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
+    case 8: return Minimiser<8>(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
+    default: return Minimiser<0>(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
+    }
 }
 
 const float* kvva05_inverse(int m, int n, const float* w) { return w + static_cast<long>(m) * n; }

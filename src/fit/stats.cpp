@@ -1,5 +1,6 @@
 /// Statistics after a fit: standard errors, correlations, R-factor,
 /// reduced chi-squared and the chi-squared probability.
+#include <algorithm>
 #include <cmath>
 
 #include "fit/numeric.h"
@@ -20,8 +21,19 @@ void kvserr(int m, int n, const float* f, const float* x, const float* g, float&
             float* sigma) {
     ss = 0.0f;
     for (int i = 0; i < m; ++i) ss = ss + f[i] * f[i];
-    // G(k, i) of the minimiser's inverse, 1-based.
-    auto G = [n, g](int k, int i) { return g[(k - 1) + static_cast<long>(i - 1) * n]; };
+    // V(k1, k2) = sum over i of G(k1, i) G(k2, i) / (x(k1) x(k2)): the n * n
+    // sums run side by side in v, in one pass over the columns of G, each
+    // in the order of i.
+    const long nn = static_cast<long>(n) * n;
+    std::fill(v, v + nn, 0.0f);
+    for (long i = 0; i < m; ++i) {
+        const float* gi = g + i * n;  // G(., i + 1)
+        for (int k2 = 0; k2 < n; ++k2) {
+            const float g2 = gi[k2];
+            float* vk = v + static_cast<long>(k2) * n;
+            for (int k1 = 0; k1 < n; ++k1) vk[k1] = vk[k1] + gi[k1] * g2;
+        }
+    }
     for (int k2 = 1; k2 <= n; ++k2) {
         for (int k1 = 1; k1 <= n; ++k1) {
             float& vk = v[(k1 - 1) + (k2 - 1) * n];
@@ -31,9 +43,7 @@ void kvserr(int m, int n, const float* f, const float* x, const float* g, float&
                 vk = 0.0f;
                 continue;
             }
-            float sum = 0.0f;
-            for (int i = 1; i <= m; ++i) sum = sum + G(k1, i) * G(k2, i);
-            vk = sum / denom;
+            vk = vk / denom;
         }
     }
     for (int k = 1; k <= n; ++k) {
