@@ -3,7 +3,6 @@
 #include <string>
 
 #include "fit/fit.h"
-#include "host/host.h"
 #include "params/params.h"
 #include "plot/plot.h"
 #include "report/report.h"
@@ -50,7 +49,7 @@ void hardcopy_sequence() {
         kvffff(sess.model, functn.np, functn.p.data(), functn.s.data(), functn.xv.data(), fitlim.m,
                obsdat.x.data(), obsdat.y.data(), obsdat.e.data(), caldat.yc.data(), caldat.r.data(),
                work);
-        draw_fit_results(sess.model);
+        draw_fit_results(sess.model, tin.v(1));
     }
     int other = 0;
     pgnsel(sess.lastp, other, status);
@@ -89,6 +88,8 @@ void exit_path() {
 }
 
 }  // namespace
+
+void draw_fit_results(Model model) { draw_fit_results(model, tin.v(1)); }
 
 void kvhelp(int, int out, const Text<4>& name) {
     Text<20> now;

@@ -8,6 +8,7 @@
 #include "core/numeric.h"
 #include "core/records.h"
 #include "core/stop.h"
+#include "plot/pictures.h"
 
 namespace karvel {
 
@@ -23,9 +24,6 @@ struct Session {
     Text<4> vershn;              // package version text
     Text<10> logfil;             // usage-log file name
     int lastp = 0;               // plot unit current before a hardcopy
-    Arr<float, kMaxPts> fitdif;  // residual trace
-    float offset = 0.0f;         // its offset
-    Text<8> fitno;               // fit label
     Reader reader = nullptr;     // the host's routines of the current call
     Model model = nullptr;
 };
@@ -46,21 +44,14 @@ void command_loop();
 /// Start-up: every call of the entry routine goes through it.
 void startup(const Text<4>& name);
 
+/// The data input of the R command: calls the host's reader and records what
+/// it read: the data-read flags, the data extents, the plot window when it is
+/// unset, and the fit figures moved to the previous ones. A reader returning
+/// no point changes nothing.
+void kvdatn(int& n, float* x, float* y, float* e, Reader reader);
 
-}  // namespace karvel
-
-namespace karvel {
-
-// The standard pictures of D, F and P.
-
-/// Frame from the plot limits, the data as read, and the manual title.
-void draw_frame_data_title();
-/// After a fit or a current-curve display: the fit label, the residual trace
-/// and, when the first number of the command is at most 1, the model at the
-/// extrapolation marks.
+/// The fit results picture with the first number of the last command line,
+/// for the fit driver's F command.
 void draw_fit_results(Model model);
-/// Writes a text beside the current viewport between the library's output
-/// buffering calls.
-void plot_mtxt(const char* side, float disp, float coord, float fjust, std::string_view text);
 
 }  // namespace karvel
