@@ -2,17 +2,16 @@
 #include "params/params.h"
 #include "plot/plot.h"
 #include "core/format.h"
+#include "core/numeric.h"
 #include "core/records.h"
-#include "session/session.h"
 
 namespace karvel {
 
-void kvvals(int n, Text<8>* names, float* p, float* s, float*, float* old) {
+void kvvals(int n, Text<8>* names, float* p, float* s, float*, float* old, float number, float v,
+            float step) {
     prompt = 0;
     flags(2) = 1;
-    const int k = trunc_int(tin.v(1));
-    const float v = tin.v(2);
-    const float step = tin.v(3);
+    const int k = trunc_int(number);
     const int out = tin.out;
 
     if (k < 1) {

@@ -61,7 +61,7 @@ float residual_value(const float* r, int m) {
     return std::sqrt(sum) / static_cast<float>(m);
 }
 
-void kvlist(const float* old) {
+void kvlist(const float* old, bool full) {
     const int out = tin.out;
     const int in = tin.in;
     const int n = std::clamp(functn.np, 0, kMaxPar);
@@ -156,8 +156,7 @@ void kvlist(const float* old) {
         }
     }
 
-    const char option = tinc.line.at(1);
-    if (option == 'F' || option == 'f') {
+    if (full) {
         fmt::Values points;
         for (int i = 1; i <= m; ++i) {
             points.emplace_back(i);

@@ -2,6 +2,7 @@
 /// command loop, and the ways the program stops or pauses.
 #pragma once
 
+#include <span>
 #include <string_view>
 
 #include "core/channels.h"
@@ -29,9 +30,12 @@ struct Session {
 };
 extern Session sess;
 
-/// Prompts, reads a command line and returns the position 1..ncom of its
-/// command letter in the table, or -1 at end of input.
-int ikvcmd(int ncom, std::string_view table);
+struct Command;
+/// Prompts (after the option line, unless a command asked to go without),
+/// reads a command line and returns the position 1.. of its command's row
+/// in the table, or -1 at end of input. The numbers after the command word
+/// are decoded into tin.v unless the command takes text.
+int ikvcmd(std::span<const Command> commands);
 /// Takes the command word off the line buffer; ch gets its first character.
 void kvgech(char& ch);
 /// Decodes up to nv numbers from the line (at most 80 characters looked at).
