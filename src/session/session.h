@@ -9,6 +9,7 @@
 #include "core/numeric.h"
 #include "core/records.h"
 #include "core/stop.h"
+// The fit driver's F command draws its pictures through this header.
 #include "plot/pictures.h"
 
 namespace karvel {
@@ -41,7 +42,8 @@ void kvgech(char& ch);
 /// Decodes up to nv numbers from the line (at most 80 characters looked at).
 /// iflag: on entry > 0 reports an illegal character; on return 0 or -position.
 void kvfdcd(float* v, int nv, char* line, int len, int& iflag);
-/// The help list.
+/// The help list: the host's version line and extra help, then the help
+/// lines of the command table.
 void kvhelp(int in, int out, const Text<4>& name);
 /// The command loop, up to and including the exit path.
 void command_loop();
