@@ -1,4 +1,4 @@
-/// The W command: the fit-and-data output file name.kpl with the titles,
+/// The fit-and-data output file of the W command, name.kpl, with the titles,
 /// the data, the fitted points and the model sampled across the plot window.
 #include <sys/stat.h>
 

@@ -24,7 +24,7 @@ bool initialised() { return flags(1) != 0 && flags(2) != 0; }
 /// (and says so) when the name is refused.
 bool form_name(const Text<81>& argument, Text<10>& name) {
     name.blank();
-    Text<10> work;
+    Text<10> word;
     int j = 6;
     for (int i = 1; i <= 6; ++i) {
         const char c = argument.at(i);
@@ -36,13 +36,13 @@ bool form_name(const Text<81>& argument, Text<10>& name) {
             fmt::write(tin.out, "(' UNACCEPTABLE FILENAME (up to 5 numbers/characters)')");
             return false;
         }
-        work.at(i) = c;
+        word.at(i) = c;
     }
     if (j < 2) {
         fmt::write(tin.out, "(' UNACCEPTABLE FILENAME (up to 5 numbers/characters)')");
         return false;
     }
-    std::string formed(work.view().substr(0, static_cast<std::size_t>(j - 1)));
+    std::string formed(word.view().substr(0, static_cast<std::size_t>(j - 1)));
     formed += ".kpl";
     name = formed;
     return true;
