@@ -76,7 +76,7 @@ constexpr bool well_formed(std::span<const Command> commands) {
     const std::size_t n = commands.size();
     for (std::size_t i = 0; i < n; ++i) {
         const Command& c = commands[i];
-        if (c.letter < 'A' || c.letter > 'Z' || c.run == nullptr || c.help.empty()) return false;
+        if (c.letter < 'A' || c.letter > 'Z' || c.help.empty()) return false;
         if (c.option_place < 1 || static_cast<std::size_t>(c.option_place) > n) return false;
         if (c.help_place < 1 || static_cast<std::size_t>(c.help_place) > n) return false;
         for (std::size_t j = 0; j < i; ++j) {
