@@ -1,4 +1,4 @@
-/// Fitting ranges and plot limits: the O command, the point selection with its
+/// Fitting ranges and plot limits: the O command's ranges, the point selection with its
 /// extrapolation marks, and the X and Y commands.
 #include "params/params.h"
 #include "core/format.h"
@@ -23,11 +23,11 @@ bool selected(float x) { return fitlim.nactive == 0 || in_pairs(x); }
 
 }  // namespace
 
-void range_command() {
+void set_fitting_ranges(const float* bounds) {
     int counted = 0;
     for (int p = 1; p <= 3; ++p) {
-        const float low = tin.v(2 * p - 1);
-        const float high = tin.v(2 * p);
+        const float low = bounds[2 * p - 2];
+        const float high = bounds[2 * p - 1];
         if (low != 0.0f || high != 0.0f) {
             // A pair that is not increasing (or not a number) refuses the line.
             if (!(high > low)) {
@@ -39,7 +39,7 @@ void range_command() {
         }
     }
     fitlim.nactive = counted;
-    for (int i = 1; i <= 6; ++i) fitlim.bound(i) = tin.v(i);
+    for (int i = 1; i <= 6; ++i) fitlim.bound(i) = bounds[i - 1];
     kvlimt(reditc.x.data(), reditc.y.data(), reditc.e.data(), obsdat.n, obsdat.x.data(), obsdat.y.data(),
            obsdat.e.data(), fitlim.m);
 }
@@ -80,9 +80,7 @@ void kvmark() {
     extplt.n = count;
 }
 
-void kvxset(const Text<20>& xtitle) {
-    const float a = tin.v(1);
-    const float b = tin.v(2);
+void kvxset(const Text<20>& xtitle, float a, float b) {
     if (a == b) {
         fmt::write(tin.out,
                    "(' CURRENT DATA LIMITS:  X = ',A,/,'    XMIN = ',G12.4,'    XMAX = ',G12.4,/,/,"
@@ -97,9 +95,7 @@ void kvxset(const Text<20>& xtitle) {
     }
 }
 
-void kvyset(const Text<20>& ytitle) {
-    const float a = tin.v(1);
-    const float b = tin.v(2);
+void kvyset(const Text<20>& ytitle, float a, float b) {
     if (a == b) {
         fmt::write(tin.out,
                    "(' CURRENT DATA LIMITS:  Y = ',A,/,'    YMIN = ',G12.4,'    YMAX = ',G12.4,/,/,"

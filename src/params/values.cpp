@@ -1,37 +1,45 @@
-/// The V command: lists the parameter table, or sets a value and step, or a fit-control value.
+/// The V command: lists the parameter table, or sets a value and step, or a fit-control value;
+/// and the parameter table's row that V and L share.
 #include "params/params.h"
 #include "plot/plot.h"
 #include "core/format.h"
+#include "core/numeric.h"
 #include "core/records.h"
-#include "session/session.h"
 
 namespace karvel {
 
-void kvvals(int n, Text<8>* names, float* p, float* s, float*, float* old) {
+std::string parameter_table_format(std::string_view heading) {
+    return "(" + std::string(heading) + "," + std::string(kParameterRow) + ")";
+}
+
+void add_parameter_rows(fmt::Values& values, int first, int last, const Text<8>* names, const float* p,
+                        const float* old, const float* s, const float* dev) {
+    for (int i = first; i <= last; ++i) {
+        values.emplace_back(i);
+        values.emplace_back(names[i - 1]);
+        values.emplace_back(p[i - 1]);
+        values.emplace_back(old[i - 1]);
+        values.emplace_back(s[i - 1]);
+        values.emplace_back(dev[i - 1]);
+    }
+}
+
+void kvvals(int n, Text<8>* names, float* p, float* s, float*, float* old, float number, float v,
+            float step) {
     prompt = 0;
     flags(2) = 1;
-    const int k = trunc_int(tin.v(1));
-    const float v = tin.v(2);
-    const float step = tin.v(3);
+    const int k = trunc_int(number);
     const int out = tin.out;
 
     if (k < 1) {
         terase();
         fmt::write(out, "(' KARVEL ',A4,' TITLE:',A)", {fitcon.vers, pltlic.title});
         fmt::Values table{pltlic.y, pltlic.x};
-        for (int i = 1; i <= n; ++i) {
-            table.emplace_back(i);
-            table.emplace_back(names[i - 1]);
-            table.emplace_back(p[i - 1]);
-            table.emplace_back(old[i - 1]);
-            table.emplace_back(s[i - 1]);
-            table.emplace_back(errorc.dev(i));
-        }
-        fmt::write(out,
-                   "(' FITTING Y : ',A,'   VERSUS X : ',A,/,"
-                   "' NUMBER  PARAMETER   VALUE    (  OLD VALUE )     STEP    ',' % DEVIATION ',/,"
-                   "(1H ,I4,3X,A8,2X,G12.4,'(',G12.4,')',G12.4,F10.2))",
-                   table);
+        add_parameter_rows(table, 1, n, names, p, old, s, errorc.dev.data());
+        static const std::string format = parameter_table_format(
+            "' FITTING Y : ',A,'   VERSUS X : ',A,/,"
+            "' NUMBER  PARAMETER   VALUE    (  OLD VALUE )     STEP    ',' % DEVIATION ',/");
+        fmt::write(out, format, table);
         fmt::write(out,
                    "(1X,' 100',5X,'MAXIMUM STEP ',G12.4,'   300  SUBSTEP',F10.5,/,"
                    "'  200',5X,'ACCURACY    ',G12.4)",

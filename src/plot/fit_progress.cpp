@@ -7,8 +7,8 @@
 
 #include "core/format.h"
 #include "core/records.h"
+#include "plot/pictures.h"
 #include "plot/plot.h"
-#include "session/session.h"
 
 namespace karvel {
 

@@ -2,7 +2,9 @@
 /// a shared-screen terminal, and the full form in the listing file.
 #include <algorithm>
 #include <cmath>
+#include <string>
 
+#include "params/params.h"
 #include "plot/plot.h"
 #include "report/report.h"
 #include "core/channels.h"
@@ -34,18 +36,11 @@ void page_break(int out, int in) {
     terase();
 }
 
-/// The items of a parameter table: the titles and fit number, then one
-/// group of six values per parameter first..last.
+/// The items of a parameter table: the titles and fit number, then the rows
+/// of the parameters first..last.
 fmt::Values parameter_table(const float* old, int first, int last) {
     fmt::Values v{pltlic.y, chichi.fitno, pltlic.x};
-    for (int i = first; i <= last; ++i) {
-        v.emplace_back(i);
-        v.emplace_back(functc.name[i - 1]);
-        v.emplace_back(functn.p(i));
-        v.emplace_back(old[i - 1]);
-        v.emplace_back(functn.s(i));
-        v.emplace_back(errorc.dev(i));
-    }
+    add_parameter_rows(v, first, last, functc.name, functn.p.data(), old, functn.s.data(), errorc.dev.data());
     return v;
 }
 
@@ -61,7 +56,7 @@ float residual_value(const float* r, int m) {
     return std::sqrt(sum) / static_cast<float>(m);
 }
 
-void kvlist(const float* old) {
+void kvlist(const float* old, bool full) {
     const int out = tin.out;
     const int in = tin.in;
     const int n = std::clamp(functn.np, 0, kMaxPar);
@@ -83,19 +78,18 @@ void kvlist(const float* old) {
     for (int q = 1; q <= pages; ++q) {
         const int first = kPageSize * (q - 1) + 1;
         const int last = std::min(first + kPageSize - 1, n);
-        fmt::write(out,
-                   "(' FITTING Y : ',A,10X,' FIT NUMBER ',I4,/,'   VERSUS X : ',A,/,"
-                   "' NUMBER  PARAMETER   VALUE    (  OLD VALUE )    STEP  ','    % DEVIATION ',/,"
-                   "(1H ,I4,3X,A8,2X,G12.4,'(',G12.4,')',G12.4,F10.2))",
-                   parameter_table(old, first, last));
+        static const std::string screen_table = parameter_table_format(
+            "' FITTING Y : ',A,10X,' FIT NUMBER ',I4,/,'   VERSUS X : ',A,/,"
+            "' NUMBER  PARAMETER   VALUE    (  OLD VALUE )    STEP  ','    % DEVIATION ',/");
+        fmt::write(out, screen_table, parameter_table(old, first, last));
         page_break(out, in);
     }
 
-    lis.write("('  PARAMETERS IN FITTING Y : ',A,10X,' FIT NUMBER',I4,/,"
-              "'                 VERSUS X : ',A,/,/,"
-              "' NUMBER  PARAMETER   VALUE    (  OLD VALUE )    STEP  ','    % DEVIATION ',/,"
-              "(1H ,I4,3X,A8,2X,G12.4,'(',G12.4,')',G12.4,F10.2))",
-              parameter_table(old, 1, n));
+    static const std::string file_table = parameter_table_format(
+        "'  PARAMETERS IN FITTING Y : ',A,10X,' FIT NUMBER',I4,/,"
+        "'                 VERSUS X : ',A,/,/,"
+        "' NUMBER  PARAMETER   VALUE    (  OLD VALUE )    STEP  ','    % DEVIATION ',/");
+    lis.write(file_table, parameter_table(old, 1, n));
 
     const fmt::Values control{fitcon.maxstep, fitcon.substep, fitcon.acc};
     fmt::write(out, "(1X,' 100',5X,'MAXIMUM STEP ',G12.4,' SUBSTEP ',F10.5,/,'  200',5X,'ACCURACY     ',G12.4)",
@@ -156,8 +150,7 @@ void kvlist(const float* old) {
         }
     }
 
-    const char option = tinc.line.at(1);
-    if (option == 'F' || option == 'f') {
+    if (full) {
         fmt::Values points;
         for (int i = 1; i <= m; ++i) {
             points.emplace_back(i);

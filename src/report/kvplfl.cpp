@@ -1,4 +1,4 @@
-/// The W command: the fit-and-data output file name.kpl with the titles,
+/// The fit-and-data output file of the W command, name.kpl, with the titles,
 /// the data, the fitted points and the model sampled across the plot window.
 #include <sys/stat.h>
 
@@ -10,43 +10,12 @@
 #include "core/channels.h"
 #include "core/files.h"
 #include "core/records.h"
-#include "core/strings.h"
 
 namespace karvel {
 
 namespace {
 
 constexpr int kSamples = kMaxMarks;
-
-/// Forms `pltfle` from the first word of the argument text: one to five
-/// letters or digits followed by ".kpl". A word is cut to five characters,
-/// but its sixth must still be a letter or digit. Returns false (and says
-/// so) when the name is refused.
-bool form_name() {
-    pltfle.blank();
-    Text<10> work;
-    int j = 6;
-    for (int i = 1; i <= 6; ++i) {
-        const char c = tinc.line.at(i);
-        if (c == ' ') {
-            j = i;
-            break;
-        }
-        if (!is_letter_or_digit(c)) {
-            fmt::write(tin.out, "(' UNACCEPTABLE FILENAME (up to 5 numbers/characters)')");
-            return false;
-        }
-        work.at(i) = c;
-    }
-    if (j < 2) {
-        fmt::write(tin.out, "(' UNACCEPTABLE FILENAME (up to 5 numbers/characters)')");
-        return false;
-    }
-    std::string name(work.view().substr(0, static_cast<std::size_t>(j - 1)));
-    name += ".kpl";
-    pltfle = name;
-    return true;
-}
 
 bool is_folder(std::string_view name) {
     struct stat st {};
@@ -67,11 +36,12 @@ fmt::Values block(int count, const float* a, const float* b, const float* c) {
 }  // namespace
 
 void kvplfl(const float* x, const float* y, const float* e, int n, const float* xs, const float* ys,
-            const float* yc, int m, const float* sx, const float* sy, int ns, int channel) {
-    const std::string_view name = pltfle.trimmed();
+            const float* yc, int m, const float* sx, const float* sy, int ns, int channel,
+            const Text<10>& file) {
+    const std::string_view name = file.trimmed();
     // A folder of that name is not an existing file: the open below refuses it.
     if (io::file_exists(name) && !is_folder(name)) {
-        fmt::write(tin.out, "(' FILE ',A,' ALREADY EXISTS')", {pltfle});
+        fmt::write(tin.out, "(' FILE ',A,' ALREADY EXISTS')", {file});
         return;
     }
     if (!open_for_writing(channel, name, io::Status::New)) {
@@ -96,16 +66,10 @@ void kvplfl(const float* x, const float* y, const float* e, int n, const float* 
         cannot_write(name);
         return;
     }
-    fmt::write(tin.out, "(' OUTPUT FILE \"',A,'\" COMPLETED')", {pltfle});
+    fmt::write(tin.out, "(' OUTPUT FILE \"',A,'\" COMPLETED')", {file});
 }
 
-void write_command(Model model) {
-    if (flags(1) == 0 || flags(2) == 0) {
-        fmt::write(tin.out, kNotInitialised);
-        return;
-    }
-    if (!form_name()) return;
-
+void write_fit_file(Model model, const Text<10>& name) {
     // The model is sampled at 200 points: the first one step above the
     // lower plot limit, the last at the upper. Its observed values and
     // errors there are placeholders that do not reach the file.
@@ -124,7 +88,7 @@ void write_command(Model model) {
     const int n = std::max(0, std::min(obsdat.n, kMaxPts));
     const int m = std::max(0, std::min(fitlim.m, kMaxPts));
     kvplfl(reditc.x.data(), reditc.y.data(), reditc.e.data(), n, obsdat.x.data(), obsdat.y.data(), caldat.yc.data(),
-           m, pltfild.x.data(), pltfild.y.data(), ns, 2);
+           m, pltfild.x.data(), pltfild.y.data(), ns, io::kDataFile, name);
 }
 
 }  // namespace karvel

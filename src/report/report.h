@@ -13,18 +13,21 @@ namespace karvel {
 void lpout(const Text<4>& name, int channel);
 /// Closes the listing file if one is open.
 void lpendf();
-/// The L command's listing.
-void kvlist(const float* old);
-/// The W command as the command loop runs it.
-void write_command(Model model);
+/// The L command's listing; the full one adds the table of the selected
+/// points to the listing file.
+void kvlist(const float* old, bool full);
+/// The W command's file: samples the model across the plot window and writes
+/// the file of that name on the data file's channel.
+void write_fit_file(Model model, const Text<10>& name);
 
-/// Writes the fit-and-data file named in `pltfle` on the channel: the titles,
+/// Writes the fit-and-data file of that name on the channel: the titles,
 /// the counts, the n points as read (x, y, e), the m selected points with
 /// their calculated values (xs, ys, yc) and the ns samples of the model
 /// (sx, sy). Refuses to replace an existing file. Arrays hold entries 1..n
 /// at [0..n-1].
 void kvplfl(const float* x, const float* y, const float* e, int n, const float* xs, const float* ys,
-            const float* yc, int m, const float* sx, const float* sy, int ns, int channel);
+            const float* yc, int m, const float* sx, const float* sy, int ns, int channel,
+            const Text<10>& name);
 
 /// The residual value of the listing: the root of the sum of the squared
 /// residuals, divided by their number (0 when there are none).

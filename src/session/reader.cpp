@@ -7,6 +7,7 @@
 
 #include "core/channels.h"
 #include "core/format.h"
+#include "session/commands/table.h"
 #include "session/session.h"
 
 namespace karvel {
@@ -148,12 +149,10 @@ void kvgech(char& ch) {
     for (; to <= kLine + 1; ++to) c[to - 1] = ' ';
 }
 
-int ikvcmd(int ncom, std::string_view table) {
+int ikvcmd(std::span<const Command> commands) {
     const int in = tin.in;
     for (;;) {
-        if (prompt == 0) {
-            fmt::write(tin.out, "(' TYPE HELP OR OPTION:',' H,R,D,X,Y,V,F,O,P,L,W,C,E,J,S,T,Z')");
-        }
+        if (prompt == 0) fmt::write(tin.out, option_line_format(commands));
         prompt = 0;
         fmt::write(tin.out, "(' ',A4,'>',$)", {tinc.name});
         tinc.line.blank();
@@ -168,12 +167,13 @@ int ikvcmd(int ncom, std::string_view table) {
         if (ch == ' ' || ch == ';') continue;
         if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
 
-        for (int i = 1; i <= ncom && i <= static_cast<int>(table.size()); ++i) {
-            if (table[i - 1] != ch) continue;
-            if (ch == 'T' || ch == 'W' || ch == 'Z' || ch == 'R') return i;
-            int iflag = 0;
-            kvfdcd(tin.v.data(), 10, tinc.line.data(), kLine, iflag);
-            return i;
+        for (std::size_t i = 0; i < commands.size(); ++i) {
+            if (commands[i].letter != ch) continue;
+            if (commands[i].argument == Argument::Numbers) {
+                int iflag = 0;
+                kvfdcd(tin.v.data(), 10, tinc.line.data(), kLine, iflag);
+            }
+            return static_cast<int>(i) + 1;
         }
         fmt::write(tin.out, "(' COMMAND NOT KNOWN - TYPE H<RETURN> FOR HELP')");
     }

@@ -2,6 +2,7 @@
 /// command loop, and the ways the program stops or pauses.
 #pragma once
 
+#include <span>
 #include <string_view>
 
 #include "core/channels.h"
@@ -23,44 +24,34 @@ struct Session {
     Text<4> vershn;              // package version text
     Text<10> logfil;             // usage-log file name
     int lastp = 0;               // plot unit current before a hardcopy
-    Arr<float, kMaxPts> fitdif;  // residual trace
-    float offset = 0.0f;         // its offset
-    Text<8> fitno;               // fit label
     Reader reader = nullptr;     // the host's routines of the current call
     Model model = nullptr;
 };
 extern Session sess;
 
-/// Prompts, reads a command line and returns the position 1..ncom of its
-/// command letter in the table, or -1 at end of input.
-int ikvcmd(int ncom, std::string_view table);
+struct Command;
+/// Prompts (after the option line, unless a command asked to go without),
+/// reads a command line and returns the position 1.. of its command's row
+/// in the table, or -1 at end of input. The numbers after the command word
+/// are decoded into tin.v unless the command takes text.
+int ikvcmd(std::span<const Command> commands);
 /// Takes the command word off the line buffer; ch gets its first character.
 void kvgech(char& ch);
 /// Decodes up to nv numbers from the line (at most 80 characters looked at).
 /// iflag: on entry > 0 reports an illegal character; on return 0 or -position.
 void kvfdcd(float* v, int nv, char* line, int len, int& iflag);
-/// The help list.
+/// The help list: the host's version line and extra help, then the help
+/// lines of the command table.
 void kvhelp(int in, int out, const Text<4>& name);
 /// The command loop, up to and including the exit path.
 void command_loop();
 /// Start-up: every call of the entry routine goes through it.
 void startup(const Text<4>& name);
 
-
-}  // namespace karvel
-
-namespace karvel {
-
-// The standard pictures of D, F and P.
-
-/// Frame from the plot limits, the data as read, and the manual title.
-void draw_frame_data_title();
-/// After a fit or a current-curve display: the fit label, the residual trace
-/// and, when the first number of the command is at most 1, the model at the
-/// extrapolation marks.
-void draw_fit_results(Model model);
-/// Writes a text beside the current viewport between the library's output
-/// buffering calls.
-void plot_mtxt(const char* side, float disp, float coord, float fjust, std::string_view text);
+/// The data input of the R command: calls the host's reader and records what
+/// it read: the data-read flags, the data extents, the plot window when it is
+/// unset, and the fit figures moved to the previous ones. A reader returning
+/// no point changes nothing.
+void kvdatn(int& n, float* x, float* y, float* e, Reader reader);
 
 }  // namespace karvel

@@ -13,11 +13,10 @@
 
 #include "fuzz_support.h"
 #include "core/records.h"
+#include "session/commands/table.h"
 #include "session/session.h"
 
 namespace {
-
-constexpr const char* kTable = "HVXFRPSYCEDOLWJZT";
 
 void check_finite(const float* v, int n, const std::string& line) {
     if (!fuzz::kStrict) return;
@@ -33,11 +32,10 @@ void reader_mode(std::string_view input) {
     karvel::tinc.name = "fuzz";
     karvel::prompt = 0;
     for (int guard = 0; guard < 100000; ++guard) {
-        const int k = karvel::ikvcmd(17, kTable);
+        const int k = karvel::ikvcmd(karvel::kCommands);
         if (k == -1) return;
-        FUZZ_CHECK(k >= 1 && k <= 17, "command position " + std::to_string(k));
-        const char letter = kTable[k - 1];
-        if (letter != 'T' && letter != 'W' && letter != 'Z' && letter != 'R') {
+        FUZZ_CHECK(k >= 1 && k <= static_cast<int>(karvel::kCommands.size()), "command position " + std::to_string(k));
+        if (karvel::kCommands[static_cast<std::size_t>(k - 1)].argument == karvel::Argument::Numbers) {
             check_finite(karvel::tin.v.data(), 10, std::string(karvel::tinc.line.view()));
         }
     }

@@ -9,7 +9,9 @@
 #include "core/strings.h"
 #include "fit/fit.h"
 #include "plot/fit_progress.h"
+#include "plot/pictures.h"
 #include "report/report.h"
+#include "session/commands/commands.h"
 #include "session/session.h"
 
 namespace karvel {
@@ -102,7 +104,8 @@ void kvffff(Model model, int np, float* p, float* s, float* xv, int m, float* x,
         fmt::write(tin.out, "(' CHI-SQUARED NOT FINITE: PROBABILITY NOT CALCULATED')");
 }
 
-void command_fit(Model model) {
+Next command_fit() {
+    const Model model = sess.model;
     flags(4) = 0;
     spltc(1) = 0.0f;
     if (tin.v(1) != 0.0f) {
@@ -113,7 +116,7 @@ void command_fit(Model model) {
     }
     if (flags(1) == 0 || flags(2) == 0) {
         fmt::write(tin.out, kNotInitialised);
-        return;
+        return Next::Prompt;
     }
     if (flags(4) == 0) draw_frame_data_title();
     caldat.ncall = 0;
@@ -125,9 +128,8 @@ void command_fit(Model model) {
            obsdat.x.data(), obsdat.y.data(), obsdat.e.data(), caldat.yc.data(), caldat.r.data(),
            work, trunc_int(tin.v(1)), trunc_int(tin.v(3)));
     flags(4) = 0;
-    draw_fit_results(model);
+    draw_fit_results(model, tin.v(1));
+    return Next::Prompt;
 }
-
-void fit_command(Model model) { command_fit(model); }
 
 }  // namespace karvel

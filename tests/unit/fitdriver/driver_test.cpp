@@ -12,6 +12,7 @@
 #include "fit/fit.h"
 #include "fit/kvcalf.h"
 #include "core/channels.h"
+#include "session/commands/commands.h"
 #include "session/commands/fit.h"
 #include "session/session.h"
 
@@ -115,7 +116,8 @@ protected:
     }
     void fit(float n, Model model) {
         tin.v(1) = n;
-        fit_command(model);
+        sess.model = model;
+        command_fit();
     }
     int device_ = 0;
     std::FILE* out_ = nullptr;

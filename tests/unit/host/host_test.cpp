@@ -7,10 +7,10 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "host/host.h"
 #include "kvst.h"
 #include "core/channels.h"
 #include "core/records.h"
+#include "session/session.h"
 #include "support/terminal.h"
 
 namespace karvel {

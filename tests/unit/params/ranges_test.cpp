@@ -14,7 +14,6 @@ class Ranges : public ::testing::Test {
 protected:
     void SetUp() override {
         tin.out = 6;
-        tin.v.fill(0.0f);
         quiet = 0;
         flags.fill(0);
         fitlim = Fitlim{};
@@ -34,10 +33,10 @@ protected:
     }
 
     std::string o(std::initializer_list<float> nums) {
-        tin.v.fill(0.0f);
-        int i = 1;
-        for (float f : nums) tin.v(i++) = f;
-        return test::terminal([] { range_command(); });
+        float bounds[6] = {};
+        int i = 0;
+        for (float f : nums) bounds[i++] = f;
+        return test::terminal([&] { set_fitting_ranges(bounds); });
     }
 
     static std::string count_line(int m) {
@@ -131,14 +130,10 @@ TEST_F(Ranges, MarksBeyondTheData) {
 class Limits : public Ranges {
 protected:
     std::string x(float a, float b) {
-        tin.v(1) = a;
-        tin.v(2) = b;
-        return test::terminal([] { kvxset(pltlic.x); });
+        return test::terminal([&] { kvxset(pltlic.x, a, b); });
     }
     std::string y(float a, float b) {
-        tin.v(1) = a;
-        tin.v(2) = b;
-        return test::terminal([] { kvyset(pltlic.y); });
+        return test::terminal([&] { kvyset(pltlic.y, a, b); });
     }
 };
 

@@ -17,7 +17,6 @@ class VCommand : public ::testing::Test {
 protected:
     void SetUp() override {
         tin.out = 6;
-        tin.v.fill(0.0f);
         functn.np = 5;
         functn.p.fill(0.0f);
         functn.s.fill(0.0f);
@@ -32,11 +31,8 @@ protected:
     }
 
     std::string v(float a, float b = 0.0f, float c = 0.0f) {
-        tin.v(1) = a;
-        tin.v(2) = b;
-        tin.v(3) = c;
-        return test::terminal([this] {
-            kvvals(functn.np, functc.name, functn.p.data(), functn.s.data(), functn.xv.data(), old.data());
+        return test::terminal([&] {
+            kvvals(functn.np, functc.name, functn.p.data(), functn.s.data(), functn.xv.data(), old.data(), a, b, c);
         });
     }
 

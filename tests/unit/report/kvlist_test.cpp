@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "fixture.h"
+#include "session/commands/commands.h"
 
 namespace karvel::test {
 namespace {
@@ -59,7 +60,7 @@ protected:
     /// Runs L: opens the listing file, lists, closes it and returns its lines.
     std::vector<std::string> list() {
         lpout(tinc.name, 16);
-        kvlist(old_.data());
+        kvlist(old_.data(), full_listing_asked(tinc.line.view()));
         io::close(16);
         lpoutc = 0;
         return split_lines(read_file("kvst001.lis"));
@@ -319,7 +320,7 @@ TEST_F(Kvlist, ListingThatCannotBeWrittenIsReported) {
     ASSERT_EQ(lpoutc, 1);
     {
         FileSizeLimit limit(2048);
-        kvlist(old_.data());
+        kvlist(old_.data(), full_listing_asked(tinc.line.view()));
         lpendf();
     }
     const std::vector<std::string> term = screen();

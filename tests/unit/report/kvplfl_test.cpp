@@ -1,5 +1,7 @@
 /// Tests of the W command and the fit-and-data file it writes.
 #include "fixture.h"
+#include "session/commands/commands.h"
+#include "session/session.h"
 
 namespace karvel::test {
 namespace {
@@ -45,8 +47,9 @@ protected:
     }
 
     void w(const char* argument) {
+        sess.model = line_model;
         tinc.line = argument;
-        write_command(line_model);
+        command_write();
     }
 };
 

@@ -1,6 +1,6 @@
 /// The data input of the R command: calls the host's reader and records the extent of what it read.
-#include "host/host.h"
 #include "core/records.h"
+#include "session/session.h"
 
 namespace karvel {
 

@@ -1,12 +1,13 @@
-/// The pictures the command loop composes for D, F and P.
+/// The pictures the commands compose for D, F and P.
 #include <cpgplot.h>
 
 #include <string>
 
+#include "plot/pictures.h"
 #include "plot/plot.h"
 #include "core/format.h"
+#include "core/records.h"
 #include "core/strings.h"
-#include "session/session.h"
 
 namespace karvel {
 
@@ -28,19 +29,22 @@ void draw_frame_data_title() {
     if (titlei != 0) plot_mtxt("T", 3.0f, 0.5f, 0.5f, titlex.view());
 }
 
-void draw_fit_results(Model model) {
+void draw_fit_results(Model model, float first_number) {
     if (chichi.rfac != 0.0f) {
-        fmt::write_text(sess.fitno, "('FIT #',I3)", {chichi.fitno});
-        plot_mtxt("B", 3.0f, 0.0f, 0.0f, sess.fitno.view());
+        Text<8> label;
+        fmt::write_text(label, "('FIT #',I3)", {chichi.fitno});
+        plot_mtxt("B", 3.0f, 0.0f, 0.0f, label.view());
     }
 
-    sess.offset = pltlim(7) + 0.8f * (pltlim(8) - pltlim(7));
+    // The residual trace is drawn at four fifths of the plot's height.
+    const float offset = pltlim(7) + 0.8f * (pltlim(8) - pltlim(7));
     const int m = fitlim.m;
-    for (int i = 1; i <= m; ++i) sess.fitdif(i) = sess.offset + caldat.yc(i) - obsdat.y(i);
-    rsplt(obsdat.x.data(), sess.fitdif.data(), sess.fitdif.data(), m, -100, 0, pltlic.x.view(),
+    static Arr<float, kMaxPts> trace;
+    for (int i = 1; i <= m; ++i) trace(i) = offset + caldat.yc(i) - obsdat.y(i);
+    rsplt(obsdat.x.data(), trace.data(), trace.data(), m, -100, 0, pltlic.x.view(),
           pltlic.y.view(), pltlic.title.view());
 
-    if (extplt.n >= 1 && tin.v(1) <= 1.0f) {
+    if (extplt.n >= 1 && first_number <= 1.0f) {
         for (int i = 1; i <= extplt.n; ++i) {
             extplt.yobs(i) = 0.0f;
             extplt.e(i) = 1.0f;
