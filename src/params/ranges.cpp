@@ -32,7 +32,7 @@ void set_fitting_ranges(const float* bounds) {
             // A pair that is not increasing (or not a number) refuses the line.
             if (!(high > low)) {
                 fmt::write(tin.out, "(' RANGE MUST BE SET IN INCREASING ORDER')");
-                flags(4) = 0;
+                flags(kNoPlot) = 0;
                 return;
             }
             ++counted;
@@ -65,13 +65,13 @@ void kvlimt(const float* x, const float* y, const float* e, int n, float* xs, fl
 }
 
 void kvmark() {
-    const float d = (pltlim(6) - pltlim(5)) / 202.0f;
-    float x = pltlim(5);
+    const float d = (pltlim(kPlotXMax) - pltlim(kPlotXMin)) / 202.0f;
+    float x = pltlim(kPlotXMin);
     int count = 0;
     for (int k = 0; k < kMaxMarks; ++k) {
         x = x + d;
         const bool outside_ranges = fitlim.nactive != 0 && !in_pairs(x);
-        const bool beyond_data = x < pltlim(1) || x > pltlim(2);
+        const bool beyond_data = x < pltlim(kDataXMin) || x > pltlim(kDataXMax);
         if (outside_ranges || beyond_data) {
             ++count;
             extplt.x(count) = x;
@@ -85,11 +85,11 @@ void kvxset(const Text<20>& xtitle, float a, float b) {
         fmt::write(tin.out,
                    "(' CURRENT DATA LIMITS:  X = ',A,/,'    XMIN = ',G12.4,'    XMAX = ',G12.4,/,/,"
                    "' PLOT LIMITS:',/,'    XMIN = ',G12.4,'    XMAX = ',G12.4)",
-                   {xtitle, pltlim(1), pltlim(2), pltlim(5), pltlim(6)});
+                   {xtitle, pltlim(kDataXMin), pltlim(kDataXMax), pltlim(kPlotXMin), pltlim(kPlotXMax)});
         kvmark();
     } else if (a < b) {
-        pltlim(5) = a;
-        pltlim(6) = b;
+        pltlim(kPlotXMin) = a;
+        pltlim(kPlotXMax) = b;
     } else {
         fmt::write(tin.out, "(' ILLEGAL LIMITS (MIN => MAX)')");
     }
@@ -100,10 +100,10 @@ void kvyset(const Text<20>& ytitle, float a, float b) {
         fmt::write(tin.out,
                    "(' CURRENT DATA LIMITS:  Y = ',A,/,'    YMIN = ',G12.4,'    YMAX = ',G12.4,/,/,"
                    "' PLOT LIMITS:',/,'    YMIN = ',G12.4,'    YMAX = ',G12.4)",
-                   {ytitle, pltlim(3), pltlim(4), pltlim(7), pltlim(8)});
+                   {ytitle, pltlim(kDataYMin), pltlim(kDataYMax), pltlim(kPlotYMin), pltlim(kPlotYMax)});
     } else if (a < b) {
-        pltlim(7) = a;
-        pltlim(8) = b;
+        pltlim(kPlotYMin) = a;
+        pltlim(kPlotYMax) = b;
     } else {
         fmt::write(tin.out, "(' ILLEGAL LIMITS (MIN => MAX)')");
     }

@@ -30,8 +30,8 @@ void kvsave(int n, const float* p, const float* s, int channel, const Text<20>& 
     fmt::Values bounds;
     for (int i = 1; i <= 6; ++i) bounds.emplace_back(fitlim.bound(i));
     add(lines, "(1X,2G12.4,' FITTING LIMITS')", bounds);
-    add(lines, "(1X,2G12.4,' X PLOTTING LIMITS')", {pltlim(5), pltlim(6)});
-    add(lines, "(1X,2G12.4,' Y PLOTTING LIMITS')", {pltlim(7), pltlim(8)});
+    add(lines, "(1X,2G12.4,' X PLOTTING LIMITS')", {pltlim(kPlotXMin), pltlim(kPlotXMax)});
+    add(lines, "(1X,2G12.4,' Y PLOTTING LIMITS')", {pltlim(kPlotYMin), pltlim(kPlotYMax)});
     if (n > kMaxPar) n = kMaxPar;
     if (n > 0) {
         fmt::Values params;

@@ -27,7 +27,7 @@ void add_parameter_rows(fmt::Values& values, int first, int last, const Text<8>*
 void kvvals(int n, Text<8>* names, float* p, float* s, float*, float* old, float number, float v,
             float step) {
     prompt = 0;
-    flags(2) = 1;
+    flags(kParametersSet) = 1;
     const int k = trunc_int(number);
     const int out = tin.out;
 

@@ -83,27 +83,27 @@ bool draw_frame(const float* x, const float* y, int n, int mode, std::string_vie
             yhi = std::fmax(yhi, y[i]);
         }
     }
-    spltc(4) = xlo;
-    spltc(5) = xhi;
-    spltc(6) = ylo;
-    spltc(7) = yhi;
+    spltc(kFrameXLow) = xlo;
+    spltc(kFrameXHigh) = xhi;
+    spltc(kFrameYLow) = ylo;
+    spltc(kFrameYHigh) = yhi;
 
     if (!tdlmr(xlo, xhi, 800.0f)) return false;
     if (!tdlmr(ylo, yhi, 500.0f)) return false;
 
-    spltc(8) = 1.0f / (xhi - xlo);
-    spltc(9) = 1.0f / (yhi - ylo);
+    spltc(kFrameXScale) = 1.0f / (xhi - xlo);
+    spltc(kFrameYScale) = 1.0f / (yhi - ylo);
 
     if (unit_shows_nothing()) {
         // Nothing is drawn, but the library checks a viewport taken from the
         // plot record and reports a degenerate one on the terminal.
-        const bool own_viewport = !(spltc(2) == 0.0f && spltc(11) == 0.0f);
+        const bool own_viewport = !(spltc(kViewportLeft) == 0.0f && spltc(kViewportRight) == 0.0f);
         if (own_viewport && plot_library_device())
-            cpgsvp(spltc(2), spltc(11), spltc(3), spltc(12));
+            cpgsvp(spltc(kViewportLeft), spltc(kViewportRight), spltc(kViewportBottom), spltc(kViewportTop));
         return true;
     }
 
-    if (spltc(2) == 0.0f && spltc(11) == 0.0f) {
+    if (spltc(kViewportLeft) == 0.0f && spltc(kViewportRight) == 0.0f) {
         // The emblem sits in a small box at the lower right corner of the page.
         cpgsvp(0.858f, 0.968f, 0.0f, 0.105f);
         cpgswin(0.0f, 1.0f, 0.0f, 1.0f);
@@ -111,12 +111,12 @@ bool draw_frame(const float* x, const float* y, int n, int mode, std::string_vie
         pubess(0.95f, 1);
         cpgsvp(0.15f, 0.85f, 0.1f, 0.8f);
     } else {
-        cpgsvp(spltc(2), spltc(11), spltc(3), spltc(12));
+        cpgsvp(spltc(kViewportLeft), spltc(kViewportRight), spltc(kViewportBottom), spltc(kViewportTop));
     }
     cpgswin(xlo, xhi, ylo, yhi);
     cpgbox("ABCTNS", 0.0f, 4, "ABCTNSV", 0.0f, 4);
 
-    if (spltc(16) != 2.0f) {
+    if (spltc(kTitleSwitch) != 2.0f) {
         cpgbbuf();
         cpgmtxt("T", 1.5f, 0.5f, 0.5f, trimmed(t3).c_str());
         cpgmtxt("B", 3.2f, 0.5f, 0.5f, trimmed(t1).c_str());
@@ -210,7 +210,7 @@ void rsplt(const float* x, const float* y, const float* e, int n, int mode, int 
         draw_polyline(x, y, n, static_cast<int>(a / 100));
     }
 
-    if (spltc(1) != 0.0f) poscur();
+    if (spltc(kCursorRequest) != 0.0f) poscur();
 }
 
 void erase() {
@@ -223,7 +223,7 @@ void erase() {
 void terase() {
     if (tekenv != 0) {
         erase();
-        flags(4) = 0;
+        flags(kNoPlot) = 0;
     }
 }
 

@@ -33,10 +33,10 @@ void FitDisplay::evaluated(int call, int m, const float* x, const float* yc, con
     show_residual_figure(figure, coord);
 
     // The trial curves are drawn without the cursor read-out.
-    const float cursor = spltc(1);
-    spltc(1) = 0.0f;
+    const float cursor = spltc(kCursorRequest);
+    spltc(kCursorRequest) = 0.0f;
     rsplt(x, yc, yc, m, -100, 0, xtitle_, ytitle_, title_);
-    spltc(1) = cursor;
+    spltc(kCursorRequest) = cursor;
 }
 
 void draw_current_curve(int m, const float* x, const float* yc, const float* r,

@@ -21,8 +21,8 @@ void plot_mtxt(const char* side, float disp, float coord, float fjust, std::stri
 }
 
 void draw_frame_data_title() {
-    const float xs[2] = {pltlim(5), pltlim(6)};
-    const float ys[2] = {pltlim(7), pltlim(8)};
+    const float xs[2] = {pltlim(kPlotXMin), pltlim(kPlotXMax)};
+    const float ys[2] = {pltlim(kPlotYMin), pltlim(kPlotYMax)};
     rsplt(xs, ys, ys, 2, 0, 0, pltlic.x.view(), pltlic.y.view(), pltlic.title.view());
     rsplt(reditc.x.data(), reditc.y.data(), reditc.y.data(), obsdat.n, -2, 0, pltlic.x.view(),
           pltlic.y.view(), pltlic.title.view());
@@ -37,7 +37,7 @@ void draw_fit_results(Model model, float first_number) {
     }
 
     // The residual trace is drawn at four fifths of the plot's height.
-    const float offset = pltlim(7) + 0.8f * (pltlim(8) - pltlim(7));
+    const float offset = pltlim(kPlotYMin) + 0.8f * (pltlim(kPlotYMax) - pltlim(kPlotYMin));
     const int m = fitlim.m;
     static Arr<float, kMaxPts> trace;
     for (int i = 1; i <= m; ++i) trace(i) = offset + caldat.yc(i) - obsdat.y(i);

@@ -73,8 +73,8 @@ void write_fit_file(Model model, const Text<10>& name) {
     // The model is sampled at 200 points: the first one step above the
     // lower plot limit, the last at the upper. Its observed values and
     // errors there are placeholders that do not reach the file.
-    const float step = (pltlim(6) - pltlim(5)) / static_cast<float>(kSamples);
-    for (int i = 1; i <= kSamples; ++i) pltfild.x(i) = pltlim(5) + static_cast<float>(i) * step;
+    const float step = (pltlim(kPlotXMax) - pltlim(kPlotXMin)) / static_cast<float>(kSamples);
+    for (int i = 1; i <= kSamples; ++i) pltfild.x(i) = pltlim(kPlotXMin) + static_cast<float>(i) * step;
     Arr<float, kSamples> yobs;
     Arr<float, kSamples> err;
     Arr<float, kSamples> resid;

@@ -14,8 +14,8 @@ void kvdatn(int& n, float* x, float* y, float* e, Reader reader) {
     // more is taken at the capacity so that nothing is read past the arrays.
     if (n > kMaxPts) n = kMaxPts;
 
-    flags(1) = 1;
-    flags(3) = 1;
+    flags(kDataRead) = 1;
+    flags(kDataReadToo) = 1;
 
     float xmin = x[0];
     float xmax = x[0];
@@ -27,17 +27,17 @@ void kvdatn(int& n, float* x, float* y, float* e, Reader reader) {
         if (y[i] < ymin) ymin = y[i];
         if (y[i] > ymax) ymax = y[i];
     }
-    pltlim(1) = xmin;
-    pltlim(2) = xmax;
-    pltlim(3) = ymin;
-    pltlim(4) = ymax;
+    pltlim(kDataXMin) = xmin;
+    pltlim(kDataXMax) = xmax;
+    pltlim(kDataYMin) = ymin;
+    pltlim(kDataYMax) = ymax;
 
     // An unset plot window (either axis with max <= min) takes the extents.
-    if (pltlim(6) <= pltlim(5) || pltlim(8) <= pltlim(7)) {
-        pltlim(5) = xmin;
-        pltlim(6) = xmax;
-        pltlim(7) = ymin;
-        pltlim(8) = ymax;
+    if (pltlim(kPlotXMax) <= pltlim(kPlotXMin) || pltlim(kPlotYMax) <= pltlim(kPlotYMin)) {
+        pltlim(kPlotXMin) = xmin;
+        pltlim(kPlotXMax) = xmax;
+        pltlim(kPlotYMin) = ymin;
+        pltlim(kPlotYMax) = ymax;
     }
 
     // New data: the figures of the last fit become the previous ones.

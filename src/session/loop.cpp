@@ -9,7 +9,7 @@ void command_loop() {
     while (stopcy.e1 == 0) {
         const int k = ikvcmd(kCommands);
         if (k < 1) break;
-        spltc(1) = sess.tvars1;
+        spltc(kCursorRequest) = sess.tvars1;
         if (kCommands[static_cast<std::size_t>(k - 1)].run() == Next::Leave) return;
     }
     // The end of the input, or a stop asked for by the host, leaves as E does.

@@ -32,9 +32,9 @@ void read_parameter_file() {
                        {fitlim.bound(1), fitlim.bound(2), fitlim.bound(3), fitlim.bound(4),
                         fitlim.bound(5), fitlim.bound(6)});
         if (st != 0) return st;
-        st = fmt::read(ch, "(1X,2G12.4)", {pltlim(5), pltlim(6)});
+        st = fmt::read(ch, "(1X,2G12.4)", {pltlim(kPlotXMin), pltlim(kPlotXMax)});
         if (st != 0) return st;
-        st = fmt::read(ch, "(1X,2G12.4)", {pltlim(7), pltlim(8)});
+        st = fmt::read(ch, "(1X,2G12.4)", {pltlim(kPlotYMin), pltlim(kPlotYMax)});
         if (st != 0) return st;
         for (int i = 1; i <= titlep.npar; ++i) {
             st = fmt::read(ch, "(1X,2G12.4)", {functn.p(i), functn.s(i)});
@@ -129,7 +129,7 @@ void startup(const Text<4>& name) {
     limitf.maxpts = kMaxPts;
     limitf.maxpar = kMaxPar;
     if (fclose.initialised == 0) initialise(name);
-    flags(2) = 1;
+    flags(kParametersSet) = 1;
     terase();
     fmt::write(tin.out, "(1X,A4,15X,'version',F5.1)", {name, version.host});
 }

@@ -17,29 +17,29 @@ Next command_read() {
     obsdat.n = reditc.n;
     kvlimt(reditc.x.data(), reditc.y.data(), reditc.e.data(), obsdat.n, obsdat.x.data(), obsdat.y.data(),
            obsdat.e.data(), fitlim.m);
-    flags(4) = 0;
+    flags(kNoPlot) = 0;
     return Next::Prompt;
 }
 
 Next command_display() {
-    if (flags(1) == 0) {
+    if (flags(kDataRead) == 0) {
         fmt::write(tin.out, "(' NO DATA TO PLOT')");
         return Next::Prompt;
     }
     draw_frame_data_title();
-    flags(4) = 1;
+    flags(kNoPlot) = 1;
     return Next::Prompt;
 }
 
 Next command_xscale() {
     kvxset(pltlic.x, tin.v(1), tin.v(2));
-    flags(4) = 0;
+    flags(kNoPlot) = 0;
     return Next::Prompt;
 }
 
 Next command_yscale() {
     kvyset(pltlic.y, tin.v(1), tin.v(2));
-    flags(4) = 0;
+    flags(kNoPlot) = 0;
     return Next::Prompt;
 }
 
@@ -50,7 +50,7 @@ Next command_range() {
 
 Next command_cursor() {
     sess.tvars1 = sess.tvars1 == 0.0f ? 1.0f : 0.0f;
-    flags(4) = 0;
+    flags(kNoPlot) = 0;
     return Next::Prompt;
 }
 

@@ -82,7 +82,7 @@ void kvffff(Model model, int np, float* p, float* s, float* xv, int m, float* x,
 
     FitDisplay display(fitlim.first, fitlim.last, pltlic.x.view(), pltlic.y.view(),
                        pltlic.title.view());
-    SessionFitProgress progress(evaluations, print, flags(4) == 0 ? &display : nullptr);
+    SessionFitProgress progress(evaluations, print, flags(kNoPlot) == 0 ? &display : nullptr);
     const FitResult result = fit_engine(problem, options, &progress);
 
     for (int i = 1; i <= np; ++i) cnstrn(i) = result.map.fitted(i);
@@ -106,19 +106,19 @@ void kvffff(Model model, int np, float* p, float* s, float* xv, int m, float* x,
 
 Next command_fit() {
     const Model model = sess.model;
-    flags(4) = 0;
-    spltc(1) = 0.0f;
+    flags(kNoPlot) = 0;
+    spltc(kCursorRequest) = 0.0f;
     if (tin.v(1) != 0.0f) {
         for (int i = 1; i <= 80; ++i) {
             const char ch = tinc.line.at(i);
-            if (ch == 'N' || ch == 'n') flags(4) = 1;
+            if (ch == 'N' || ch == 'n') flags(kNoPlot) = 1;
         }
     }
-    if (flags(1) == 0 || flags(2) == 0) {
+    if (flags(kDataRead) == 0 || flags(kParametersSet) == 0) {
         fmt::write(tin.out, kNotInitialised);
         return Next::Prompt;
     }
-    if (flags(4) == 0) draw_frame_data_title();
+    if (flags(kNoPlot) == 0) draw_frame_data_title();
     caldat.ncall = 0;
     if (tin.v(3) != 0.0f) lpout(sess.pnam, io::kListing);
     if (tin.v(1) != 0.0f) {
@@ -127,7 +127,7 @@ Next command_fit() {
     kvffff(model, functn.np, functn.p.data(), functn.s.data(), functn.xv.data(), fitlim.m,
            obsdat.x.data(), obsdat.y.data(), obsdat.e.data(), caldat.yc.data(), caldat.r.data(),
            work, trunc_int(tin.v(1)), trunc_int(tin.v(3)));
-    flags(4) = 0;
+    flags(kNoPlot) = 0;
     draw_fit_results(model, tin.v(1));
     return Next::Prompt;
 }

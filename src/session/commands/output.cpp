@@ -17,7 +17,7 @@ namespace karvel {
 
 namespace {
 
-bool initialised() { return flags(1) != 0 && flags(2) != 0; }
+bool initialised() { return flags(kDataRead) != 0 && flags(kParametersSet) != 0; }
 
 /// Forms the W file name from the first word of the argument text: one to
 /// five letters or digits followed by ".kpl". A word is cut to five

@@ -26,7 +26,7 @@ Next command_values() {
 
 Next command_save() {
     save_parameters();
-    flags(4) = 0;
+    flags(kNoPlot) = 0;
     return Next::Prompt;
 }
 

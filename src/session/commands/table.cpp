@@ -69,7 +69,7 @@ void kvhelp(int, int out, const Text<4>& name) {
 
 Next command_help() {
     terase();
-    flags(4) = 0;
+    flags(kNoPlot) = 0;
     kvhelp(tin.in, tin.out, sess.pnam);
     return Next::Prompt;
 }

@@ -67,16 +67,16 @@ protected:
         tin.in = 5;
         tin.out = 6;
         // What the session's entry sets before the first command.
-        flags(1) = 1;
-        flags(2) = 1;
+        flags(kDataRead) = 1;
+        flags(kParametersSet) = 1;
         quiet = 0;
         tekenv = 0;
         fitcon = Fitcon{};
         chichi = Chichi{};
-        pltlim(5) = 0.0f;
-        pltlim(6) = 30.0f;
-        pltlim(7) = 0.0f;
-        pltlim(8) = 300.0f;
+        pltlim(kPlotXMin) = 0.0f;
+        pltlim(kPlotXMax) = 30.0f;
+        pltlim(kPlotYMin) = 0.0f;
+        pltlim(kPlotYMax) = 300.0f;
     }
     void TearDown() override {
         io::flusht(6);
@@ -218,7 +218,7 @@ TEST_F(FitDriver, RefusalsLeaveTheTableAlone) {
     EXPECT_EQ(functn.p(5), 5.0f);
     EXPECT_EQ(chichi.fitno, 0);
 
-    flags(1) = 0;
+    flags(kDataRead) = 0;
     fit(10.0f, peak);
     EXPECT_NE(output().find(" DATA AND/OR FUNCTION PARAMETERS NOT INITIALISED\n"), std::string::npos);
 }
@@ -238,7 +238,7 @@ TEST_F(FitDriver, CallLimitAndOptionLetters) {
     EXPECT_EQ(caldat.ncall, 2);
     EXPECT_NE(output().find(" LIMIT OF  1 ITERATIONS REACHED.\n"), std::string::npos);
     // The N option set the no-plot flag for the fit; F clears it afterwards.
-    EXPECT_EQ(flags(4), 0);
+    EXPECT_EQ(flags(kNoPlot), 0);
     // F 0 changes nothing and does not save the old values.
     const float before = functn.p(1);
     sess.old(1) = -99.0f;
@@ -254,7 +254,7 @@ TEST_F(FitDriver, ResidualEvaluationMapsTheVariables) {
     cnstrn(1) = 1;
     cnstrn(2) = 0;
     cnstrn(3) = 0;
-    flags(4) = 1;
+    flags(kNoPlot) = 1;
     caldat.ncall = 0;
     float xv[1] = {3.0f};
     FitProblem problem;
@@ -312,7 +312,7 @@ TEST_F(FitDriver, FortyParametersOnTwoThousandOneHundredPoints) {
         functn.p(k) = 1.2f;
         functn.s(k) = 1.0f;
     }
-    flags(4) = 0;
+    flags(kNoPlot) = 0;
     tinc.line.assign("400 N");
     fit(400.0f, bumps);
     EXPECT_EQ(errorc.nfit, kMaxPar);

@@ -54,8 +54,8 @@ protected:
 TEST_F(DataInput, ExtentsUnsetWindowAndFitFigures) {
     read(4);
     EXPECT_EQ(reditc.n, 4);
-    EXPECT_EQ(flags(1), 1);
-    EXPECT_EQ(flags(3), 1);
+    EXPECT_EQ(flags(kDataRead), 1);
+    EXPECT_EQ(flags(kDataReadToo), 1);
     const float want[] = {-1.0f, 7.5f, -5.0f, 40.0f};
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(pltlim(1 + i), want[i]);
@@ -69,34 +69,34 @@ TEST_F(DataInput, ExtentsUnsetWindowAndFitFigures) {
 }
 
 TEST_F(DataInput, SetWindowStaysAndHalfSetWindowIsReplaced) {
-    pltlim(5) = 0.0f;
-    pltlim(6) = 100.0f;
-    pltlim(7) = -1.0f;
-    pltlim(8) = 1.0f;
+    pltlim(kPlotXMin) = 0.0f;
+    pltlim(kPlotXMax) = 100.0f;
+    pltlim(kPlotYMin) = -1.0f;
+    pltlim(kPlotYMax) = 1.0f;
     read(3);
-    EXPECT_EQ(pltlim(1), -1.0f);
-    EXPECT_EQ(pltlim(2), 7.5f);
-    EXPECT_EQ(pltlim(6), 100.0f);
-    EXPECT_EQ(pltlim(8), 1.0f);
+    EXPECT_EQ(pltlim(kDataXMin), -1.0f);
+    EXPECT_EQ(pltlim(kDataXMax), 7.5f);
+    EXPECT_EQ(pltlim(kPlotXMax), 100.0f);
+    EXPECT_EQ(pltlim(kPlotYMax), 1.0f);
 
     // Only the y window unset: all four limits are taken from the data.
-    pltlim(7) = 5.0f;
-    pltlim(8) = 5.0f;
+    pltlim(kPlotYMin) = 5.0f;
+    pltlim(kPlotYMax) = 5.0f;
     read(1);
-    EXPECT_EQ(pltlim(5), 3.0f);
-    EXPECT_EQ(pltlim(6), 3.0f);
-    EXPECT_EQ(pltlim(7), 10.0f);
-    EXPECT_EQ(pltlim(8), 10.0f);
+    EXPECT_EQ(pltlim(kPlotXMin), 3.0f);
+    EXPECT_EQ(pltlim(kPlotXMax), 3.0f);
+    EXPECT_EQ(pltlim(kPlotYMin), 10.0f);
+    EXPECT_EQ(pltlim(kPlotYMax), 10.0f);
 }
 
 TEST_F(DataInput, NoPointChangesNothing) {
-    pltlim(1) = 7.0f;
+    pltlim(kDataXMin) = 7.0f;
     read(0);
     EXPECT_EQ(reditc.n, 0);
-    EXPECT_EQ(flags(1), 0);
-    EXPECT_EQ(flags(3), 0);
-    EXPECT_EQ(pltlim(1), 7.0f);
-    EXPECT_EQ(pltlim(5), 0.0f);
+    EXPECT_EQ(flags(kDataRead), 0);
+    EXPECT_EQ(flags(kDataReadToo), 0);
+    EXPECT_EQ(pltlim(kDataXMin), 7.0f);
+    EXPECT_EQ(pltlim(kPlotXMin), 0.0f);
     EXPECT_EQ(chichi.rfac, 12.5f);
     EXPECT_EQ(chichi.rfacold, 99.0f);
     EXPECT_EQ(chichi.chisq, 3.25f);

@@ -26,10 +26,10 @@ protected:
         }
         obsdat.n = 20;
         pltlim.fill(0.0f);
-        pltlim(1) = -7.0f;
-        pltlim(2) = 12.0f;
-        pltlim(5) = -10.0f;
-        pltlim(6) = 20.0f;
+        pltlim(kDataXMin) = -7.0f;
+        pltlim(kDataXMax) = 12.0f;
+        pltlim(kPlotXMin) = -10.0f;
+        pltlim(kPlotXMax) = 20.0f;
     }
 
     std::string o(std::initializer_list<float> nums) {
@@ -79,10 +79,10 @@ TEST_F(Ranges, OnlySelectsInsideInclusiveBounds) {
 
 TEST_F(Ranges, BadPairRefusesTheWholeLine) {
     o({0, 0, 5, 10});
-    flags(4) = 1;
+    flags(kNoPlot) = 1;
     const std::string refused = " RANGE MUST BE SET IN INCREASING ORDER\n";
     EXPECT_EQ(o({10, 5}), refused);
-    EXPECT_EQ(flags(4), 0);
+    EXPECT_EQ(flags(kNoPlot), 0);
     EXPECT_EQ(o({1, 2, 7, 7}), refused);  // the good first pair is not applied either
     EXPECT_EQ(o({1, 2, 0, 0, 0, -3}), refused);
     EXPECT_EQ(o({NAN, 2}), refused);
@@ -102,10 +102,10 @@ TEST_F(Ranges, QuietSelectionPrintsNothing) {
 
 TEST_F(Ranges, MarksBeyondTheData) {
     // Data from 10 to 90 in a window from 0 to 100, no range.
-    pltlim(1) = 10.0f;
-    pltlim(2) = 90.0f;
-    pltlim(5) = 0.0f;
-    pltlim(6) = 100.0f;
+    pltlim(kDataXMin) = 10.0f;
+    pltlim(kDataXMax) = 90.0f;
+    pltlim(kPlotXMin) = 0.0f;
+    pltlim(kPlotXMax) = 100.0f;
     kvmark();
     ASSERT_EQ(extplt.n, 39);
     const double d = 100.0 / 202.0;
@@ -139,10 +139,10 @@ protected:
 
 TEST_F(Limits, XShowsSetsOrRefuses) {
     pltlic.x = "CHANNEL";
-    pltlim(1) = 10.0f;
-    pltlim(2) = 90.0f;
-    pltlim(5) = 0.0f;
-    pltlim(6) = 100.0f;
+    pltlim(kDataXMin) = 10.0f;
+    pltlim(kDataXMax) = 90.0f;
+    pltlim(kPlotXMin) = 0.0f;
+    pltlim(kPlotXMax) = 100.0f;
     const std::string shown =
         " CURRENT DATA LIMITS:  X = CHANNEL             \n"
         "    XMIN =    10.00        XMAX =    90.00    \n"
@@ -157,26 +157,26 @@ TEST_F(Limits, XShowsSetsOrRefuses) {
     EXPECT_EQ(extplt.n, 39);
 
     EXPECT_EQ(x(1, 100), "");
-    EXPECT_EQ(pltlim(5), 1.0f);
-    EXPECT_EQ(pltlim(6), 100.0f);
+    EXPECT_EQ(pltlim(kPlotXMin), 1.0f);
+    EXPECT_EQ(pltlim(kPlotXMax), 100.0f);
     EXPECT_EQ(extplt.n, 39);  // still the marks of the previous window
     EXPECT_NEAR(extplt.x(1), 100.0 / 202.0, 1e-5);
 
     EXPECT_EQ(x(100, 1), " ILLEGAL LIMITS (MIN => MAX)\n");
     EXPECT_EQ(x(NAN, 1), " ILLEGAL LIMITS (MIN => MAX)\n");
-    EXPECT_EQ(pltlim(5), 1.0f);
-    EXPECT_EQ(pltlim(6), 100.0f);
+    EXPECT_EQ(pltlim(kPlotXMin), 1.0f);
+    EXPECT_EQ(pltlim(kPlotXMax), 100.0f);
 }
 
 TEST_F(Limits, YShowsSetsOrRefusesAndLeavesTheMarks) {
     pltlic.y = "COUNTS";
-    pltlim(3) = -2.5f;
-    pltlim(4) = 1234.0f;
+    pltlim(kDataYMin) = -2.5f;
+    pltlim(kDataYMax) = 1234.0f;
     extplt.n = 7;
     EXPECT_EQ(y(5, 50), "");
-    EXPECT_EQ(pltlim(7), 5.0f);
-    EXPECT_EQ(pltlim(8), 50.0f);
-    EXPECT_EQ(pltlim(5), -10.0f);  // the x window is not touched
+    EXPECT_EQ(pltlim(kPlotYMin), 5.0f);
+    EXPECT_EQ(pltlim(kPlotYMax), 50.0f);
+    EXPECT_EQ(pltlim(kPlotXMin), -10.0f);  // the x window is not touched
     EXPECT_EQ(y(0, 0),
               " CURRENT DATA LIMITS:  Y = COUNTS              \n"
               "    YMIN =   -2.500        YMAX =    1234.    \n"
@@ -184,7 +184,7 @@ TEST_F(Limits, YShowsSetsOrRefusesAndLeavesTheMarks) {
               " PLOT LIMITS:\n"
               "    YMIN =    5.000        YMAX =    50.00    \n");
     EXPECT_EQ(y(9, -9), " ILLEGAL LIMITS (MIN => MAX)\n");
-    EXPECT_EQ(pltlim(7), 5.0f);
+    EXPECT_EQ(pltlim(kPlotYMin), 5.0f);
     EXPECT_EQ(extplt.n, 7);
 }
 

@@ -45,9 +45,9 @@ protected:
         fitlim.bound(5) = 30.0f;
         fitlim.bound(6) = 45.5f;
         pltlim.fill(0.0f);
-        pltlim(6) = 100.0f;
-        pltlim(7) = -10.0f;
-        pltlim(8) = 1000.0f;
+        pltlim(kPlotXMax) = 100.0f;
+        pltlim(kPlotYMin) = -10.0f;
+        pltlim(kPlotYMax) = 1000.0f;
         const char* names[] = {"CENTRE", "SIGMA", "FLAT", "BAKSLOPE", "HEIGHT"};
         for (int i = 0; i < 5; ++i) functc.name[i] = names[i];
         const float p[] = {15.3f, 2.1f, 1.23456f, 99999.0f, 123.0f};

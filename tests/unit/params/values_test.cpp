@@ -76,7 +76,7 @@ TEST_F(VCommand, ListingLayout) {
     };
     EXPECT_EQ(lines, want);
     EXPECT_EQ(prompt, 0);  // the option list comes back after a listing
-    EXPECT_EQ(flags(2), 1);
+    EXPECT_EQ(flags(kParametersSet), 1);
 }
 
 TEST_F(VCommand, FirstNumberBelowOneLists) {
@@ -94,7 +94,7 @@ TEST_F(VCommand, SetsValueAndStep) {
     EXPECT_EQ(functn.p(2), 5.0f);
     EXPECT_EQ(functn.s(2), 0.0f);
     EXPECT_EQ(prompt, 1);
-    EXPECT_EQ(flags(2), 1);
+    EXPECT_EQ(flags(kParametersSet), 1);
 
     EXPECT_EQ(v(5.0f, -2.5f, 0.8f), "");
     EXPECT_EQ(functn.p(5), -2.5f);

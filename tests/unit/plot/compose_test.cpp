@@ -10,6 +10,7 @@ namespace {
 
 using karvel::rsplt;
 using karvel::spltc;
+using enum karvel::SpltcEntry;
 using plottest::has_plus_at;
 using plottest::has_segment;
 using plottest::Page;
@@ -55,12 +56,12 @@ TEST_F(PlotCompose, ModeZeroFramesTheLimitsOrTheDataExactly) {
     EXPECT_NEAR(vp[1], 0.85f, 1e-6);
     EXPECT_NEAR(vp[2], 0.10f, 1e-6);
     EXPECT_NEAR(vp[3], 0.80f, 1e-6);
-    EXPECT_EQ(spltc(4), 2.0f);
-    EXPECT_EQ(spltc(5), 7.0f);
-    EXPECT_EQ(spltc(6), -1.0f);
-    EXPECT_EQ(spltc(7), 3.0f);
-    EXPECT_EQ(spltc(8), 0.2f);
-    EXPECT_EQ(spltc(9), 0.25f);
+    EXPECT_EQ(spltc(kFrameXLow), 2.0f);
+    EXPECT_EQ(spltc(kFrameXHigh), 7.0f);
+    EXPECT_EQ(spltc(kFrameYLow), -1.0f);
+    EXPECT_EQ(spltc(kFrameYHigh), 3.0f);
+    EXPECT_EQ(spltc(kFrameXScale), 0.2f);
+    EXPECT_EQ(spltc(kFrameYScale), 0.25f);
     // The emblem leaves colour index 1 and outline fill.
     int ci = 0;
     int fs = 0;
@@ -278,7 +279,7 @@ TEST_F(PlotCompose, DegenerateFrameIsReportedAndSkipsDrawingUntilTheNextGoodFram
     // Three empty lines and 10 + 5 + 13 + 5 + 5 + 13 + 10 + 11 + 13 characters.
     constexpr std::size_t kReport = 3 + 85 + 1;
     open("degenerate.ps");
-    spltc(1) = 1.0f;  // cursor read-out requested
+    spltc(kCursorRequest) = 1.0f;  // cursor read-out requested
     const float x[2] = {4.0f, 4.0f};
     const float y[2] = {0.0f, 1.0f};
     frame(x, y, 2, 0);
@@ -286,8 +287,8 @@ TEST_F(PlotCompose, DegenerateFrameIsReportedAndSkipsDrawingUntilTheNextGoodFram
     EXPECT_EQ(terminal(),
               "\n\n\n          SMI =  0.40000E+01     SMA =  0.40000E+01"
               "          DIMENSION =  0.80000E+03\n");
-    EXPECT_EQ(spltc(4), 4.0f);
-    EXPECT_EQ(spltc(5), 4.0f);
+    EXPECT_EQ(spltc(kFrameXLow), 4.0f);
+    EXPECT_EQ(spltc(kFrameXHigh), 4.0f);
 
     // Neither markers nor curves nor the cursor prompt follow.
     const float fx[2] = {1.0f, 3.0f};
@@ -314,7 +315,7 @@ TEST_F(PlotCompose, DegenerateFrameIsReportedAndSkipsDrawingUntilTheNextGoodFram
     const float ok[2] = {0.0f, 4.0f};
     frame(ok, ok, 2, 0);
     EXPECT_TRUE(karvel::plot_frame_valid());
-    EXPECT_EQ(spltc(8), 0.25f);
+    EXPECT_EQ(spltc(kFrameXScale), 0.25f);
     draw(px, px, px, 1, -2, 0);
     EXPECT_EQ(terminal().substr(3 * kReport),
               " LEFT MOUSE OR TYPE SPACE FOR X,Y OR RETURN TO CONTINUE\n");
@@ -336,14 +337,14 @@ TEST_F(PlotCompose, DegenerateFrameIsReportedAndSkipsDrawingUntilTheNextGoodFram
 TEST_F(PlotCompose, TitleSwitchAndViewportEntries) {
     open("layout.ps");
     const float lim[2] = {0.0f, 1.0f};
-    spltc(16) = 2.0f;
+    spltc(kTitleSwitch) = 2.0f;
     frame(lim, lim, 2, 0);
 
-    spltc(16) = 0.0f;
-    spltc(2) = 0.2f;
-    spltc(11) = 0.9f;
-    spltc(3) = 0.3f;
-    spltc(12) = 0.7f;
+    spltc(kTitleSwitch) = 0.0f;
+    spltc(kViewportLeft) = 0.2f;
+    spltc(kViewportRight) = 0.9f;
+    spltc(kViewportBottom) = 0.3f;
+    spltc(kViewportTop) = 0.7f;
     frame(lim, lim, 2, 0);
     float win[4];
     float vp[4];
@@ -371,14 +372,14 @@ TEST_F(PlotCompose, TeraseErasesOnlyASharedScreen) {
     const float lim[2] = {0.0f, 1.0f};
     frame(lim, lim, 2, 0);
 
-    karvel::flags(4) = 1;
+    karvel::flags(karvel::kNoPlot) = 1;
     karvel::tekenv = 0;
     karvel::terase();
-    EXPECT_EQ(karvel::flags(4), 1);
+    EXPECT_EQ(karvel::flags(karvel::kNoPlot), 1);
 
     karvel::tekenv = 1;
     karvel::terase();
-    EXPECT_EQ(karvel::flags(4), 0);
+    EXPECT_EQ(karvel::flags(karvel::kNoPlot), 0);
 
     const auto file = close_and_read();
     ASSERT_EQ(file.pages.size(), 2u);

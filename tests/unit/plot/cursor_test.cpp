@@ -28,11 +28,11 @@ TEST_F(PlotCursor, FileDeviceWritesThePromptAndReturnsAtOnce) {
     // Every drawing call with the request on ends with one read-out; frames
     // and calls with the request off have none.
     const float x[2] = {0.2f, 0.8f};
-    karvel::spltc(1) = 1.0f;
+    karvel::spltc(karvel::kCursorRequest) = 1.0f;
     karvel::rsplt(lim, lim, lim, 2, 0, 0, t.view(), t.view(), t.view());
     karvel::rsplt(x, x, x, 2, -2, 0, t.view(), t.view(), t.view());
     karvel::rsplt(x, x, x, 2, -100, 0, t.view(), t.view(), t.view());
-    karvel::spltc(1) = 0.0f;
+    karvel::spltc(karvel::kCursorRequest) = 0.0f;
     karvel::rsplt(x, x, x, 2, -1, 0, t.view(), t.view(), t.view());
     EXPECT_EQ(terminal(), std::string(kPrompt) + kPrompt + kPrompt);
 

@@ -608,9 +608,9 @@ TEST_F(Devices, NullUnitDrawsNothingAndKeepsEveryCheck) {
     EXPECT_TRUE(karvel::unit_shows_nothing());
 
     karvel::spltc.fill(0.0f);
-    karvel::spltc(1) = 1.0f;  // a cursor read-out after each drawing
+    karvel::spltc(karvel::kCursorRequest) = 1.0f;  // a cursor read-out after each drawing
     draw_three_points();
-    EXPECT_EQ(karvel::spltc(8), 1.0f / 3.0f);
+    EXPECT_EQ(karvel::spltc(karvel::kFrameXScale), 1.0f / 3.0f);
     EXPECT_TRUE(karvel::plot_frame_valid());
     EXPECT_FALSE(karvel::plot_draws());
     const float flat[2] = {5.0f, 5.0f};
@@ -620,11 +620,11 @@ TEST_F(Devices, NullUnitDrawsNothingAndKeepsEveryCheck) {
                               "\n\n\n          SMI =  0.50000E+01     SMA =  0.50000E+01"
                               "          DIMENSION =  0.80000E+03\n");
 
-    karvel::spltc(1) = 0.0f;
-    karvel::spltc(2) = 0.5f;
-    karvel::spltc(11) = 0.5f;
-    karvel::spltc(3) = 0.1f;
-    karvel::spltc(12) = 0.9f;
+    karvel::spltc(karvel::kCursorRequest) = 0.0f;
+    karvel::spltc(karvel::kViewportLeft) = 0.5f;
+    karvel::spltc(karvel::kViewportRight) = 0.5f;
+    karvel::spltc(karvel::kViewportBottom) = 0.1f;
+    karvel::spltc(karvel::kViewportTop) = 0.9f;
     EXPECT_EQ(standard_output_of(draw_three_points), library);
     karvel::spltc.fill(0.0f);
 

@@ -19,16 +19,16 @@ class WriteCommand : public ReportTest {
 protected:
     void SetUp() override {
         ReportTest::SetUp();
-        flags(1) = 1;
-        flags(2) = 1;
+        flags(kDataRead) = 1;
+        flags(kParametersSet) = 1;
         pltlic.x = "CHANNEL";
         pltlic.y = "COUNTS";
         pltlic.title = "SPECTRUM 7";
         functn.np = 2;
         functn.p(1) = 0.0f;
         functn.p(2) = 2.0f;
-        pltlim(5) = 0.0f;
-        pltlim(6) = 100.0f;
+        pltlim(kPlotXMin) = 0.0f;
+        pltlim(kPlotXMax) = 100.0f;
         // 100 points read at x = 1..100; the range selects x = 31..60.
         obsdat.n = 100;
         reditc.n = 100;
@@ -94,8 +94,8 @@ TEST_F(WriteCommand, SecondWriteOfTheSameNameIsRefused) {
 
 TEST_F(WriteCommand, NeedsDataAndParameters) {
     for (int which : {1, 2}) {
-        flags(1) = 1;
-        flags(2) = 1;
+        flags(kDataRead) = 1;
+        flags(kParametersSet) = 1;
         flags(which) = 0;
         terminal("");
         w("ab12");
