@@ -111,7 +111,7 @@ FitResult fit_engine(const FitProblem& pb, const FitOptions& options, FitProgres
     covnor(pb.cov.data(), nfit);
     pb.model(np, p, m, pb.x.data(), pb.y.data(), pb.e.data(), pb.yc.data(), r);
     result.chi_squared_finite =
-        chi_squared(pb.y.data(), pb.e.data(), pb.yc.data(), m, nfit, *pb.statistics, options.trouble);
+        kvchsq(pb.y.data(), pb.e.data(), pb.yc.data(), m, nfit, *pb.statistics, options.trouble);
     return result;
 }
 

@@ -72,12 +72,8 @@ using ProbabilityTrouble = std::function<void(std::string_view message)>;
 /// estimates e and the calculated values yc of m points, n of them fitted.
 /// Returns false when the chi-squared is not finite: its probability is then
 /// 0 and not calculated.
-bool chi_squared(const float* y, const float* e, const float* yc, int m, int n, Chichi& st,
-                 const ProbabilityTrouble& trouble = {});
-
-/// The same on the record chichi; a chi-squared that is not finite is
-/// reported by one line on the terminal.
-void kvchsq(const float* x, const float* y, const float* e, const float* yc, int m, int n);
+bool kvchsq(const float* y, const float* e, const float* yc, int m, int n, Chichi& st,
+            const ProbabilityTrouble& trouble = {});
 
 /// Probability that a chi-squared variable of nu degrees of freedom
 /// exceeds nu times the reduced chi-squared chisq.

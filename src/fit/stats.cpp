@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "fit/numeric.h"
-#include "core/format.h"
 #include "core/records.h"
 
 namespace karvel {
@@ -66,7 +65,7 @@ void covnor(float* v, int n) {
     for (int i = 0; i < n * n; ++i) v[i] = v[i] * 100.0f;
 }
 
-bool chi_squared(const float* y, const float* e, const float* yc, int m, int n, Chichi& st,
+bool kvchsq(const float* y, const float* e, const float* yc, int m, int n, Chichi& st,
                  const ProbabilityTrouble& trouble) {
     st.rfacold = st.rfac;
     st.chisqold = st.chisq;
@@ -91,11 +90,6 @@ bool chi_squared(const float* y, const float* e, const float* yc, int m, int n, 
     if (finite && nu > 0) kvprob(st.prob, nu, st.chisq, trouble);
     st.fitno = st.fitno + 1;
     return finite;
-}
-
-void kvchsq(const float* /*x*/, const float* y, const float* e, const float* yc, int m, int n) {
-    if (!chi_squared(y, e, yc, m, n, chichi))
-        fmt::write(tin.out, "(' CHI-SQUARED NOT FINITE: PROBABILITY NOT CALCULATED')");
 }
 
 void kvprob(float& p, int nu, float chisq, const ProbabilityTrouble& trouble) {
