@@ -45,4 +45,45 @@ Text<11> lpoutch;
 int lpoutcc = 0;
 Cursorc cursorc;
 
+void reset_records() {
+    titles = Titles{};
+    titlep = Titlep{};
+    version = Version{};
+    fclose = Fclose{};
+    seqctr = Seqctr{};
+    stopcy = Stopcy{};
+    redinc = Text<80>{};
+    functc = Functc{};
+    pltlic = Pltlic{};
+    extplt = Extplt{};
+    spltc = {};
+    tinc = Tinc{};
+    tin = Tin{};
+    prompt = 0;
+    flags = {};
+    functn = Functn{};
+    cnstrn = {};
+    caldat = Caldat{};
+    errorc = Errorc{};
+    reditc = Reditc{};
+    obsdat = Obsdat{};
+    fitlim = Fitlim{};
+    pltlim = {};
+    fitcon = Fitcon{};
+    chichi = Chichi{};
+    titlex = Text<50>{};
+    titlei = 0;
+    tekenv = 0;
+    limitf = Limitf{};
+    quiet = 0;
+    pltfle = Text<10>{};
+    pltfild = Pltfild{};
+    work.clear();
+    fitrep = 0;
+    lpoutc = 0;
+    lpoutch = Text<11>{};
+    lpoutcc = 0;
+    cursorc = Cursorc{};
+}
+
 }  // namespace karvel

@@ -239,4 +239,8 @@ struct Cursorc {
 };
 extern Cursorc cursorc;
 
+/// Every record back to the value the process starts with: for tests, which
+/// run many sessions' worth of work in one process.
+void reset_records();
+
 }  // namespace karvel

@@ -64,15 +64,12 @@ protected:
         ASSERT_GT(device_, 0);
         out_ = std::tmpfile();
         io::redirect_terminal(nullptr, out_);
-        tin.in = 5;
-        tin.out = 6;
+        reset_records();
+        tin.in = io::kTerminalIn;
+        tin.out = io::kTerminalOut;
         // What the session's entry sets before the first command.
         flags(kDataRead) = 1;
         flags(kParametersSet) = 1;
-        quiet = 0;
-        tekenv = 0;
-        fitcon = Fitcon{};
-        chichi = Chichi{};
         pltlim(kPlotXMin) = 0.0f;
         pltlim(kPlotXMax) = 30.0f;
         pltlim(kPlotYMin) = 0.0f;

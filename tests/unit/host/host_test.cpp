@@ -36,14 +36,11 @@ void fake_reader(int& n, float* x, float* y, float* e, TextRef title) {
 class DataInput : public ::testing::Test {
 protected:
     void SetUp() override {
-        flags.fill(0);
-        pltlim.fill(0.0f);
-        chichi = Chichi{};
+        reset_records();
         chichi.rfac = 12.5f;
         chichi.rfacold = 99.0f;
         chichi.chisq = 3.25f;
         chichi.chisqold = 88.0f;
-        reditc.n = 0;
     }
     void read(int n) {
         fake_n = n;

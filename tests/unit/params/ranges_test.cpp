@@ -13,10 +13,8 @@ namespace {
 class Ranges : public ::testing::Test {
 protected:
     void SetUp() override {
-        tin.out = 6;
-        quiet = 0;
-        flags.fill(0);
-        fitlim = Fitlim{};
+        reset_records();
+        tin.out = io::kTerminalOut;
         // Twenty points at x = -7 .. 12.
         reditc.n = 20;
         for (int i = 1; i <= 20; ++i) {
@@ -25,7 +23,6 @@ protected:
             reditc.e(i) = 0.5f * static_cast<float>(i);
         }
         obsdat.n = 20;
-        pltlim.fill(0.0f);
         pltlim(kDataXMin) = -7.0f;
         pltlim(kDataXMax) = 12.0f;
         pltlim(kPlotXMin) = -10.0f;

@@ -16,18 +16,12 @@ using test::blanks;
 class VCommand : public ::testing::Test {
 protected:
     void SetUp() override {
-        tin.out = 6;
+        reset_records();
+        tin.out = io::kTerminalOut;
         functn.np = 5;
-        functn.p.fill(0.0f);
-        functn.s.fill(0.0f);
         old.fill(0.0f);
-        errorc.dev.fill(0.0f);
         const char* names[] = {"CENTRE", "SIGMA", "FLAT", "BAKSLOPE", "HEIGHT"};
         for (int i = 0; i < 5; ++i) functc.name[i] = names[i];
-        fitcon = Fitcon{};
-        prompt = 0;
-        flags.fill(0);
-        tekenv = 0;
     }
 
     std::string v(float a, float b = 0.0f, float c = 0.0f) {

@@ -22,10 +22,7 @@ protected:
         std::string tmpl = ::testing::TempDir() + "plotsXXXXXX";
         ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
         dir_ = tmpl;
-        karvel::spltc.fill(0.0f);
-        karvel::flags.fill(0);
-        karvel::tekenv = 0;
-        karvel::cursorc.n = 0;
+        karvel::reset_records();
         out_ = std::tmpfile();
         ASSERT_NE(out_, nullptr);
         karvel::io::redirect_terminal(nullptr, out_);

@@ -88,10 +88,9 @@ protected:
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
         std::filesystem::current_path(dir_);
-        tin.in = 5;
-        tin.out = 6;
-        lpoutc = 0;
-        tekenv = 0;
+        reset_records();
+        tin.in = io::kTerminalIn;
+        tin.out = io::kTerminalOut;
         terminal("");
     }
     void TearDown() override {

@@ -21,8 +21,6 @@ protected:
     void SetUp() override {
         ReportTest::SetUp();
         tinc.name = "kvst";
-        tinc.line = "";
-        fitcon = Fitcon{};
         pltlic.x = "CHANNEL";
         pltlic.y = "COUNTS";
         pltlic.title = "PEAK";
@@ -42,7 +40,6 @@ protected:
         old_(2) = 3.0f;
         old_(3) = 10.0f;
         chichi = Chichi{5.0f, 12.3f, 1.5f, 3.3f, 0.5f, 27, 2};
-        fitlim.bound.fill(0.0f);
         fitlim.bound(1) = 10.0f;
         fitlim.bound(2) = 40.0f;
         fitlim.m = 2;
@@ -52,7 +49,6 @@ protected:
         caldat.yc(2) = 54.0f, caldat.r(2) = 4.0f;
         errorc.nfit = 2;
         errorc.cov(1) = 100.0f, errorc.cov(2) = -50.0f, errorc.cov(3) = -50.0f, errorc.cov(4) = 100.0f;
-        cnstrn.fill(0);
         cnstrn(1) = 1;
         cnstrn(2) = 2;
     }
