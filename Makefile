@@ -12,7 +12,7 @@ MAKEFLAGS += --no-print-directory
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 5
-FUZZ_STRICT ?= OFF
+FUZZ_STRICT ?= ON
 
 # Benchmarks: cminpack, the peer the fit is timed against in one process,
 # and gnuplot, the peer of the whole-session timing (bench/session.sh).
