@@ -54,6 +54,9 @@ void print_table(const char* format, const float* v, int len) {
 /// terms; only sums that do not depend on one another are interleaved.
 constexpr int kFixedWidths = 8;
 
+/// The rows of J whose sums over k run side by side, in SIMD lanes.
+constexpr long kRowBlock = 256;
+
 /// n running sums: local (registers) when their number N is fixed, else in
 /// the work-space entries given.
 template <int N>
@@ -144,7 +147,10 @@ private:
     int width() const { return N > 0 ? N : n_; }
 
     // 1-based views of the partitions.
-    float& J(int i, int k) { return jac_[static_cast<long>(i - 1) * n_ + (k - 1)]; }
+    // The Jacobian is held column by column (the m rows of a column side by
+    // side), so that the sums over k of a row run for many rows at once.
+    float& J(int i, int k) { return jac_[static_cast<long>(k - 1) * m_ + (i - 1)]; }
+    float* jcol(int k) { return jac_ + static_cast<long>(k) * m_; }  // column k + 1
     float& G(int k, int i) { return ginv_[(k - 1) + static_cast<long>(i - 1) * n_]; }
     float& dir(int k, int j) { return dirs_[static_cast<long>(k - 1) * n_ + (j - 1)]; }
 
@@ -206,6 +212,8 @@ private:
     float qmin_ = 0.0f;    // their least length squared
     long countdown_ = 0;
     float spred_ = 0.0f;   // predicted sum of squares of the last step
+    float alpha_ = 0.0f;   // sum of |(f - phi) f| at a predicted step
+    float beta_ = 0.0f;    // sum of (f - phi)^2 at a predicted step
     bool inverse_ok_ = true;
     // The numerators of xi when they cannot be kept in registers: the work
     // space has no room left for them beside u, v, G u and y.
@@ -246,7 +254,22 @@ std::optional<MinimiserOutcome> Minimiser<N>::evaluate() {
     ++calls_;
     calfun_(m_, n_, f_, x_);
     float s = 0.0f;
-    for (int i = 0; i < m_; ++i) s = s + f_[i] * f_[i];
+    if (stage_ == Stage::PredictedStep) {
+        // With the sum of squares, the two sums the radius is set from when
+        // the step is a success: they cost nothing beside it.
+        float alpha = 0.0f;
+        float beta = 0.0f;
+        for (int i = 0; i < m_; ++i) {
+            const float fi = f_[i];
+            s = s + fi * fi;
+            alpha = alpha + std::fabs((fi - phi_[i]) * fi);
+            beta = beta + (fi - phi_[i]) * (fi - phi_[i]);
+        }
+        alpha_ = alpha;
+        beta_ = beta;
+    } else {
+        for (int i = 0; i < m_; ++i) s = s + f_[i] * f_[i];
+    }
     s_ = s;
     if (no_longer_decreasing()) return MinimiserOutcome::NoLongerDecreasing;
     print_evaluation();
@@ -304,7 +327,8 @@ MinimiserSummary Minimiser<N>::stop(MinimiserOutcome outcome) {
 template <int N>
 bool Minimiser<N>::form_inverse() {
     const long ln = n_, lm = m_;
-    std::copy(jac_, jac_ + lm * ln, ginv_);
+    for (long i = 0; i < lm; ++i)
+        for (long k = 0; k < ln; ++k) ginv_[i * ln + k] = jac_[k * lm + i];
     for (int k = 1; k <= n_; ++k)
         for (int j = 1; j <= n_; ++j) G(j, m_ + k) = j == k ? w_ : 0.0f;
     if (kvmb11(n_, m_ + n_, ginv_, n_, scratch_) == 0) return true;
@@ -379,14 +403,15 @@ typename Minimiser<N>::Step Minimiser<N>::new_directions(const float* delta) {
     const Vals<N> dv(delta);
     const float* dl = dv.data();
     float sp = 0.0f;
-    for (long i = 0; i < m_; ++i) {
-        const float* jrow = jac_ + i * n;  // J(i + 1, .)
-        float ph = fbest_[i];
-#pragma GCC unroll 8
-        for (int k = 0; k < n; ++k) ph = ph + jrow[k] * dl[k];
-        phi_[i] = ph;
-        sp = sp + ph * ph;
+    float* const ph = phi_;
+    const long m = m_;
+    for (long i = 0; i < m; ++i) ph[i] = fbest_[i];
+    for (int k = 0; k < n; ++k) {
+        const float* col = jcol(k);
+        const float dk = dl[k];
+        for (long i = 0; i < m; ++i) ph[i] = ph[i] + col[i] * dk;
     }
+    for (long i = 0; i < m; ++i) sp = sp + ph[i] * ph[i];
     spred_ = sp;
     for (int j = 0; j < n_; ++j) x_[j] = xbest_[j] + delta[j];
     return Step::TryPoint;
@@ -433,12 +458,12 @@ void Minimiser<N>::update_inverse() {
         omega = omega + s * s;
 #pragma GCC unroll 8
         for (int k = 0; k < n; ++k) gu[k] = gu[k] + gcol[k] * s;
-    }
-    for (long i = 0; i < m; ++i) {
-        const float* jrow = jac_ + i * n;  // J(i + 1, .)
-        const float dfi = df[i];
+        if (i < m) {
+            const float* jrow = jac_ + i;  // J(i + 1, .), m apart
+            const float dfi = df[i];
 #pragma GCC unroll 8
-        for (int k = 0; k < n; ++k) y[k] = y[k] + jrow[k] * dfi;
+            for (int k = 0; k < n; ++k) y[k] = y[k] + jrow[k * m] * dfi;
+        }
     }
     if (omega == 0.0f) return;
 
@@ -467,14 +492,21 @@ void Minimiser<N>::update_inverse() {
 #pragma GCC unroll 8
         for (int k = 0; k < n; ++k) xi[k] = xi[k] - gcol[k] * dfi;
     }
-    for (long i = 0; i < m; ++i) {
-        float* jrow = jac_ + i * n;
-        float b = df[i];
-#pragma GCC unroll 8
-        for (int k = 0; k < n; ++k) b = b - jrow[k] * dxl[k];
-        const float coef = b / theta;
-#pragma GCC unroll 8
-        for (int k = 0; k < n; ++k) jrow[k] = jrow[k] + coef * dxl[k];
+    for (long i0 = 0; i0 < m; i0 += kRowBlock) {
+        const long nb = std::min(kRowBlock, m - i0);
+        float coef[kRowBlock];
+        for (long i = 0; i < nb; ++i) coef[i] = df[i0 + i];
+        for (int k = 0; k < n; ++k) {
+            const float* col = jcol(k) + i0;
+            const float dk = dxl[k];
+            for (long i = 0; i < nb; ++i) coef[i] = coef[i] - col[i] * dk;
+        }
+        for (long i = 0; i < nb; ++i) coef[i] = coef[i] / theta;
+        for (int k = 0; k < n; ++k) {
+            float* col = jcol(k) + i0;
+            const float dk = dxl[k];
+            for (long i = 0; i < nb; ++i) col[i] = col[i] + coef[i] * dk;
+        }
     }
     for (int k = 0; k < n; ++k) {
         float* gcol = ginv_ + (m + k) * n;  // the damping columns
@@ -567,11 +599,11 @@ MinimiserSummary Minimiser<N>::run() {
                 }
                 for (long i = 0; i < m_; ++i) {
                     const float fi = fbest_[i];
-                    const float* jrow = jac_ + i * n;   // J(i + 1, .)
+                    const float* jrow = jac_ + i;       // J(i + 1, .), m apart
                     const float* gcol = ginv_ + i * n;  // G(., i + 1)
 #pragma GCC unroll 8
                     for (int k = 0; k < n; ++k) {
-                        sg[k] = sg[k] - jrow[k] * fi;
+                        sg[k] = sg[k] - jrow[k * m_] * fi;
                         sd[k] = sd[k] - gcol[k] * fi;
                     }
                 }
@@ -587,19 +619,28 @@ MinimiserSummary Minimiser<N>::run() {
             float jd2 = 0.0f;
             float gamma = 0.0f;
             {
-                const Vals<N> dv(d), gv(g);
-                const float* dl = dv.data();
-                const float* gl = gv.data();
-                for (long i = 0; i < m_; ++i) {
-                    const float* jrow = jac_ + i * n;
-                    float jd = 0.0f;
-                    float jg = 0.0f;
-#pragma GCC unroll 8
-                    for (int k = 0; k < n; ++k) jd = jd + jrow[k] * dl[k];
-#pragma GCC unroll 8
-                    for (int k = 0; k < n; ++k) jg = jg + jrow[k] * gl[k];
-                    jd2 = jd2 + jd * jd;
-                    gamma = gamma + jg * jg;
+                const long m = m_;
+                for (long i0 = 0; i0 < m; i0 += kRowBlock) {
+                    const long nb = std::min(kRowBlock, m - i0);
+                    float jd[kRowBlock];
+                    float jg[kRowBlock];
+                    for (long i = 0; i < nb; ++i) {
+                        jd[i] = 0.0f;
+                        jg[i] = 0.0f;
+                    }
+                    for (int k = 0; k < n; ++k) {
+                        const float* col = jcol(k) + i0;
+                        const float dk = d[k];
+                        const float gk = g[k];
+                        for (long i = 0; i < nb; ++i) {
+                            jd[i] = jd[i] + col[i] * dk;
+                            jg[i] = jg[i] + col[i] * gk;
+                        }
+                    }
+                    for (long i = 0; i < nb; ++i) {
+                        jd2 = jd2 + jd[i] * jd[i];
+                        gamma = gamma + jg[i] * jg[i];
+                    }
                 }
             }
             pi = 2.0f * sgd - jd2;
@@ -688,12 +729,8 @@ MinimiserSummary Minimiser<N>::run() {
                 const float thr = 0.9f * sbest_ + 0.1f * spred_;
                 if (s_ <= thr) {
                     const float v = thr - s_;
-                    float alpha = 0.0f;
-                    float beta = 0.0f;
-                    for (int i = 0; i < m_; ++i) {
-                        alpha = alpha + std::fabs((f_[i] - phi_[i]) * f_[i]);
-                        beta = beta + (f_[i] - phi_[i]) * (f_[i] - phi_[i]);
-                    }
+                    const float alpha = alpha_;
+                    const float beta = beta_;
                     const float nu = 1.0f + v / (alpha + std::sqrt(alpha * alpha + v * beta));
                     const float kappa = std::min(nu, std::min(tau_, 4.0f));
                     tau_ = nu / kappa;
