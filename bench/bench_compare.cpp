@@ -32,13 +32,8 @@ namespace {
 using namespace karvel;
 using Clock = std::chrono::steady_clock;
 
-/// Everything the F command does numerically for a fit of at most maxfun
-/// residual evaluations, and nothing it draws or prints: the fitted variables
-/// xv = 1/s, the start sum of squares and the accuracy, the minimiser, the
-/// standard errors, the parameters scaled back, the correlations and the
-/// statistics: the fit engine with no progress display, on the records.
-/// Returns the number of evaluations.
-int run_project_fit(Model model, int maxfun) {
+/// The problem of a fit of the selected points on the records.
+FitProblem problem_on_records(Model model) {
     const auto np = static_cast<std::size_t>(functn.np);
     const auto m = static_cast<std::size_t>(fitlim.m);
     FitProblem problem;
@@ -56,6 +51,17 @@ int run_project_fit(Model model, int maxfun) {
     problem.cov = {errorc.cov.data(), np * np};
     problem.work = &work;
     problem.statistics = &chichi;
+    return problem;
+}
+
+/// Everything the F command does numerically for a fit of at most maxfun
+/// residual evaluations, and nothing it draws or prints: the fitted variables
+/// xv = 1/s, the start sum of squares and the accuracy, the minimiser, the
+/// standard errors, the parameters scaled back, the correlations and the
+/// statistics: the fit engine with no progress display, on the records.
+/// Returns the number of evaluations.
+int run_project_fit(Model model, int maxfun) {
+    const FitProblem problem = problem_on_records(model);
     FitOptions options;
     options.evaluations = maxfun;
     options.accuracy = fitcon.acc;
@@ -211,15 +217,7 @@ double project_evaluate_start(const Case& c, int calls) {
     const int n = c.pb.n;
     const auto np = static_cast<std::size_t>(n);
     const auto m = static_cast<std::size_t>(c.pb.m());
-    FitProblem problem;
-    problem.model = c.model;
-    problem.x = {obsdat.x.data(), m};
-    problem.y = {obsdat.y.data(), m};
-    problem.e = {obsdat.e.data(), m};
-    problem.yc = {caldat.yc.data(), m};
-    problem.r = {caldat.r.data(), m};
-    problem.p = {functn.p.data(), np};
-    problem.s = {functn.s.data(), np};
+    const FitProblem problem = problem_on_records(c.model);
     const ParameterMap map(problem.s);
     std::vector<float> values(np), f(m), x(np, 1.0f);
     int counted = 0;

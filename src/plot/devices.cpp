@@ -235,7 +235,7 @@ int library_open(const std::string& spec) {
     return cpgopen(spec.c_str());
 }
 
-/// Whether the library takes the specification for its null device: the
+/// Whether the library takes the device string for its null device: the
 /// type after the last slash, without trailing blanks, is NULL in any case.
 bool names_null_device(std::string_view spec) {
     const std::size_t slash = spec.rfind('/');
