@@ -28,17 +28,8 @@ exe="$build/kvcurs"
 xlo=-1.9 xhi=0.0 ylo=10 yhi=200
 
 # The X server picks a free display and reports its number.
-Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp 4> "$work/display" 2> "$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -1 "$work/display")"
-
-mkfifo "$work/stdin"
-(cd "$work" && env -u PGPLOT_ZOV_PPAGE -u PGPLOT_ZOV_PRINT_CMD PGPLOT_ZOV_DEV_1=/XW \
-    PGPLOT_ZOV_DEV_2=/NULL "$exe" < "$work/stdin" > "$work/stdout" 2> "$work/stderr") &
-host_pid=$!
-exec 3> "$work/stdin"
+start_x_server
+start_host
 
 prompt=" LEFT MOUSE OR TYPE SPACE FOR X,Y OR RETURN TO CONTINUE"
 # The line may follow an open command prompt ("kvst> ") on the same line.
@@ -84,13 +75,7 @@ wait_prompts 3
 key_at a ${picks[3]}
 key_at Return 10 10
 printf 'E\nN\n' >&3
-exec 3>&-
-for _ in $(seq 100); do kill -0 "$host_pid" 2> /dev/null || break; sleep 0.1; done
-kill -0 "$host_pid" 2> /dev/null && fail "the host did not end"
-wait "$host_pid"
-status=$?
-host_pid=""
-[ "$status" -eq 0 ] || fail "exit status $status"
+end_host
 
 [ "$(prompts)" -eq 3 ] || fail "expected 3 cursor prompt lines, found $(prompts)"
 grep -q -x -F " CURSOR POSITIONS   4" "$work/stdout" || fail "expected 4 recorded positions"

@@ -16,17 +16,8 @@ exe="$build/kvst"
 . "$root/tests/session_x/x_harness.sh"
 
 cp "$root/tests/data/exact.dat" "$work/"
-Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp 4> "$work/display" 2> "$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -1 "$work/display")"
-
-mkfifo "$work/stdin"
-(cd "$work" && env -u PGPLOT_ZOV_PPAGE -u PGPLOT_ZOV_PRINT_CMD PGPLOT_ZOV_DEV_1=/XW \
-    PGPLOT_ZOV_DEV_2=/NULL "$exe" < "$work/stdin" > "$work/stdout" 2> "$work/stderr") &
-host_pid=$!
-exec 3> "$work/stdin"
+start_x_server
+start_host
 
 count() { grep -o -F -- "$1" "$work/stdout" 2> /dev/null | wc -l; }
 wait_count() {  # text number what
@@ -71,13 +62,7 @@ kill "$xvfb_pid"
 wait "$xvfb_pid" 2> /dev/null
 xvfb_pid=""
 printf 'D\nD\nE\nN\n' >&3
-exec 3>&-
-for _ in $(seq 100); do kill -0 "$host_pid" 2> /dev/null || break; sleep 0.1; done
-kill -0 "$host_pid" 2> /dev/null && fail "the host did not end"
-wait "$host_pid"
-status=$?
-host_pid=""
-[ "$status" -eq 0 ] || fail "exit status $status"
+end_host
 
 [ "$(count "$none")" -eq 1 ] || fail "expected the no-screen line once"
 [ "$(count "$prompt")" -eq 5 ] || fail "expected 5 cursor prompts, found $(count "$prompt")"

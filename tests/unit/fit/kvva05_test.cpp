@@ -61,14 +61,16 @@ TEST(Kvva05, StartAtAccuracyEndsAfterTheJacobian) {
     EXPECT_EQ(r.f[1], 1.0f);
 }
 
+// Three residuals of two variables, least at x = (10, 20).
+void three_residuals(int, int, float* f, float* x) {
+    f[0] = x[0] - 10.0f;
+    f[1] = x[1] - 20.0f;
+    f[2] = x[0] + x[1] - 30.0f;
+}
+
 TEST(Kvva05, CallLimitBelowTheJacobianCount) {
     Trial r;
-    auto model = [](int, int, float* f, float* x) {
-        f[0] = x[0] - 10.0f;
-        f[1] = x[1] - 20.0f;
-        f[2] = x[0] + x[1] - 30.0f;
-    };
-    r.fit(3, {0.0f, 0.0f}, 0.5f, 100.0f, 1e-6f, 1, model);
+    r.fit(3, {0.0f, 0.0f}, 0.5f, 100.0f, 1e-6f, 1, three_residuals);
     EXPECT_EQ(r.calls, 3);
     EXPECT_EQ(r.summary.outcome, MinimiserOutcome::CallLimitReached);
     // The best point of the Jacobian stage: both perturbations helped.
@@ -262,12 +264,7 @@ TEST_F(Printout, SilentWithPrintControlZero) {
     // With print control 0 neither error return writes anything to the open
     // channel; the outcome is still reported.
     Trial r;
-    auto model = [](int, int, float* f, float* x) {
-        f[0] = x[0] - 10.0f;
-        f[1] = x[1] - 20.0f;
-        f[2] = x[0] + x[1] - 30.0f;
-    };
-    r.fit(3, {0.0f, 0.0f}, 0.5f, 100.0f, 1e-6f, 1, model);
+    r.fit(3, {0.0f, 0.0f}, 0.5f, 100.0f, 1e-6f, 1, three_residuals);
     EXPECT_EQ(r.summary.outcome, MinimiserOutcome::CallLimitReached);
     r.fit(2, {0.0f}, 1.0f, 100.0f, 0.01f, 100, [](int, int, float* f, float* x) {
         f[0] = std::fabs(x[0]) + 1.0f;
