@@ -57,21 +57,6 @@ constexpr int kFixedWidths = 8;
 /// The rows of J whose sums over k run side by side, in SIMD lanes.
 constexpr long kRowBlock = 256;
 
-/// n running sums: local (registers) when their number N is fixed, else in
-/// the work-space entries given.
-template <int N>
-struct Sums {
-    float s[N];
-    explicit Sums(float*) {}
-    float* data() { return s; }
-};
-template <>
-struct Sums<0> {
-    float* s;
-    explicit Sums(float* home) : s(home) {}
-    float* data() { return s; }
-};
-
 /// A copy of n values, in registers when their number N is fixed.
 template <int N>
 struct Vals {
@@ -86,11 +71,107 @@ struct Vals<0> {
     const float* data() const { return s; }
 };
 
-/// The results of fixed-width sums back to their work-space entries.
+/// N values side by side in vector lanes: one vector of four for N <= 4,
+/// two for N <= 8; the lanes past N hold zero. Every operation works lane by
+/// lane, with the same single rounding as the scalar operation it replaces.
 template <int N>
-void store(Sums<N>& sums, float* home) {
-    if constexpr (N > 0) std::copy(sums.s, sums.s + N, home);
-}
+struct Lanes {
+    using Vec = float __attribute__((vector_size(16)));
+    static constexpr int kVecs = (N + 3) / 4;
+    static constexpr int kLast = N - 4 * (kVecs - 1);  // values in the last vector
+    Vec v[kVecs];
+
+    /// A vector of four read or written at any float's address.
+    using Unaligned = float __attribute__((vector_size(16), aligned(4)));
+
+    static Lanes load(const float* p, int /*n*/) {
+        Lanes r;
+        for (int q = 0; q < kVecs - 1; ++q) r.v[q] = *reinterpret_cast<const Unaligned*>(p + 4 * q);
+        const float* t = p + 4 * (kVecs - 1);
+        if constexpr (kLast == 4) r.v[kVecs - 1] = *reinterpret_cast<const Unaligned*>(t);
+        if constexpr (kLast == 3) r.v[kVecs - 1] = Vec{t[0], t[1], t[2], 0.0f};
+        if constexpr (kLast == 2) r.v[kVecs - 1] = Vec{t[0], t[1], 0.0f, 0.0f};
+        if constexpr (kLast == 1) r.v[kVecs - 1] = Vec{t[0], 0.0f, 0.0f, 0.0f};
+        return r;
+    }
+    static Lanes zero(float* /*home*/, int /*n*/) {
+        Lanes r;
+        for (auto& x : r.v) x = Vec{};
+        return r;
+    }
+    void store(float* p) const {
+        for (int q = 0; q < kVecs - 1; ++q) *reinterpret_cast<Unaligned*>(p + 4 * q) = v[q];
+        float* t = p + 4 * (kVecs - 1);
+        if constexpr (kLast == 4) {
+            *reinterpret_cast<Unaligned*>(t) = v[kVecs - 1];
+        } else {
+            for (int l = 0; l < kLast; ++l) t[l] = v[kVecs - 1][l];
+        }
+    }
+    /// Lane k plus a(k) * s.
+    void add_product(const Lanes& a, float s) {
+        for (int q = 0; q < kVecs; ++q) v[q] = v[q] + a.v[q] * s;
+    }
+    /// Lane k minus a(k) * s.
+    void subtract_product(const Lanes& a, float s) {
+        for (int q = 0; q < kVecs; ++q) v[q] = v[q] - a.v[q] * s;
+    }
+    /// Lane k minus (a(k) * s) / d.
+    void subtract_quotient(const Lanes& a, float s, float d) {
+        for (int q = 0; q < kVecs; ++q) v[q] = v[q] - a.v[q] * s / d;
+    }
+    /// start + a(1) b(1) + ... + a(N) b(N), the terms added in that order.
+    static float dot_from(float start, const Lanes& a, const Lanes& b) {
+        Vec p[kVecs];
+        for (int q = 0; q < kVecs; ++q) p[q] = a.v[q] * b.v[q];
+        float s = start;
+        for (int k = 0; k < N; ++k) s = s + p[k / 4][k % 4];
+        return s;
+    }
+    /// start - a(1) b(1) - ... - a(N) b(N), the terms taken in that order.
+    static float dot_down_from(float start, const Lanes& a, const Lanes& b) {
+        Vec p[kVecs];
+        for (int q = 0; q < kVecs; ++q) p[q] = a.v[q] * b.v[q];
+        float s = start;
+        for (int k = 0; k < N; ++k) s = s - p[k / 4][k % 4];
+        return s;
+    }
+};
+
+/// Lanes of no fixed width: a view of n values in memory, changed in place.
+template <>
+struct Lanes<0> {
+    float* p;
+    int n;
+
+    static Lanes load(float* values, int n) { return {values, n}; }
+    static Lanes zero(float* home, int n) {
+        std::fill(home, home + n, 0.0f);
+        return {home, n};
+    }
+    void store(float* to) const {
+        if (to != p) std::copy(p, p + n, to);
+    }
+    void add_product(const Lanes& a, float s) {
+        for (int k = 0; k < n; ++k) p[k] = p[k] + a.p[k] * s;
+    }
+    void subtract_product(const Lanes& a, float s) {
+        for (int k = 0; k < n; ++k) p[k] = p[k] - a.p[k] * s;
+    }
+    void subtract_quotient(const Lanes& a, float s, float d) {
+        for (int k = 0; k < n; ++k) p[k] = p[k] - a.p[k] * s / d;
+    }
+    static float dot_from(float start, const Lanes& a, const Lanes& b) {
+        float s = start;
+        for (int k = 0; k < a.n; ++k) s = s + a.p[k] * b.p[k];
+        return s;
+    }
+    static float dot_down_from(float start, const Lanes& a, const Lanes& b) {
+        float s = start;
+        for (int k = 0; k < a.n; ++k) s = s - a.p[k] * b.p[k];
+        return s;
+    }
+};
 
 /// The minimiser's state and work-space partitions; one object per call.
 /// N is the number of variables when it is at most kFixedWidths, else 0.
@@ -151,6 +232,9 @@ private:
     // side), so that the sums over k of a row run for many rows at once.
     float& J(int i, int k) { return jac_[static_cast<long>(k - 1) * m_ + (i - 1)]; }
     float* jcol(int k) { return jac_ + static_cast<long>(k) * m_; }  // column k + 1
+    // The Jacobian's rows as well (the n entries of a row side by side), for
+    // the sums over i of its columns.
+    float* jrow(long i) { return jrows_.data() + i * n_; }  // row i + 1
     float& G(int k, int i) { return ginv_[(k - 1) + static_cast<long>(i - 1) * n_]; }
     float& dir(int k, int j) { return dirs_[static_cast<long>(k - 1) * n_ + (j - 1)]; }
 
@@ -215,9 +299,10 @@ private:
     float alpha_ = 0.0f;   // sum of |(f - phi) f| at a predicted step
     float beta_ = 0.0f;    // sum of (f - phi)^2 at a predicted step
     bool inverse_ok_ = true;
-    // The numerators of xi when they cannot be kept in registers: the work
-    // space has no room left for them beside u, v, G u and y.
-    std::vector<float> xi_ = std::vector<float>(N > 0 ? 0 : n_);
+    // The numerators of xi: the work space has no room left for them beside
+    // u, v, G u and y; nor for the Jacobian's rows.
+    std::vector<float> xi_ = std::vector<float>(n_);
+    std::vector<float> jrows_ = std::vector<float>(static_cast<std::size_t>(m_) * n_);
 };
 
 /// The largest reduction a step of at most the maximum length could bring,
@@ -257,16 +342,21 @@ std::optional<MinimiserOutcome> Minimiser<N>::evaluate() {
     if (stage_ == Stage::PredictedStep) {
         // With the sum of squares, the two sums the radius is set from when
         // the step is a success: they cost nothing beside it.
+        // The predicted sum of squares runs beside them too.
         float alpha = 0.0f;
         float beta = 0.0f;
+        float sp = 0.0f;
         for (int i = 0; i < m_; ++i) {
             const float fi = f_[i];
+            const float phi = phi_[i];
             s = s + fi * fi;
-            alpha = alpha + std::fabs((fi - phi_[i]) * fi);
-            beta = beta + (fi - phi_[i]) * (fi - phi_[i]);
+            alpha = alpha + std::fabs((fi - phi) * fi);
+            beta = beta + (fi - phi) * (fi - phi);
+            sp = sp + phi * phi;
         }
         alpha_ = alpha;
         beta_ = beta;
+        spred_ = sp;
     } else {
         for (int i = 0; i < m_; ++i) s = s + f_[i] * f_[i];
     }
@@ -327,8 +417,7 @@ MinimiserSummary Minimiser<N>::stop(MinimiserOutcome outcome) {
 template <int N>
 bool Minimiser<N>::form_inverse() {
     const long ln = n_, lm = m_;
-    for (long i = 0; i < lm; ++i)
-        for (long k = 0; k < ln; ++k) ginv_[i * ln + k] = jac_[k * lm + i];
+    std::copy(jrows_.begin(), jrows_.end(), ginv_);
     for (int k = 1; k <= n_; ++k)
         for (int j = 1; j <= n_; ++j) G(j, m_ + k) = j == k ? w_ : 0.0f;
     if (kvmb11(n_, m_ + n_, ginv_, n_, scratch_) == 0) return true;
@@ -398,33 +487,34 @@ typename Minimiser<N>::Step Minimiser<N>::new_directions(const float* delta) {
     }
     // A zero step finds no leading direction; the set is then kept.
 
-    // Predicted residuals and their sum of squares.
-    const int n = width();
-    const Vals<N> dv(delta);
-    const float* dl = dv.data();
-    float sp = 0.0f;
-    float* const ph = phi_;
-    const long m = m_;
-    for (long i = 0; i < m; ++i) ph[i] = fbest_[i];
-    for (int k = 0; k < n; ++k) {
-        const float* col = jcol(k);
-        const float dk = dl[k];
-        for (long i = 0; i < m; ++i) ph[i] = ph[i] + col[i] * dk;
+    // The predicted residuals, which only a predicted step uses; the
+    // evaluation of the step sums their squares.
+    if (stage_ == Stage::PredictedStep) {
+        const int n = width();
+        const Vals<N> dv(delta);
+        const float* dl = dv.data();
+        float* const ph = phi_;
+        const long m = m_;
+        for (long i = 0; i < m; ++i) ph[i] = fbest_[i];
+        for (int k = 0; k < n; ++k) {
+            const float* col = jcol(k);
+            const float dk = dl[k];
+            for (long i = 0; i < m; ++i) ph[i] = ph[i] + col[i] * dk;
+        }
     }
-    for (long i = 0; i < m; ++i) sp = sp + ph[i] * ph[i];
-    spred_ = sp;
     for (int j = 0; j < n_; ++j) x_[j] = xbest_[j] + delta[j];
     return Step::TryPoint;
 }
 
 /// Rank-one corrections of the inverse and the Jacobian from the last pair
 /// of points; X and F hold the differences on entry. Each pass over the
-/// columns of G or the rows of J runs sums that are independent of one
-/// another side by side, each in its own order of terms. (The passes over J
-/// are kept apart from those over G: together they would need more
-/// registers than there are.)
+/// columns of G or the rows of J runs the n sums over i, which are
+/// independent of one another, side by side in vector lanes, each in its own
+/// order of terms; a sum over k of a single column or row stays one ordered
+/// chain.
 template <int N>
 void Minimiser<N>::update_inverse() {
+    using L = Lanes<N>;
     const int n = width();
     const long m = m_, mn = m_ + n;
     float* dx = x_;
@@ -435,106 +525,103 @@ void Minimiser<N>::update_inverse() {
     float theta = 0.0f;
     for (int j = 0; j < n; ++j) theta = theta + dx[j] * dx[j];
     if (theta == 0.0f) return;  // the trial point fell back onto the best one
-    const Vals<N> dxv(dx);
-    const float* dxl = dxv.data();
+    const L dxv = L::load(dx, n);
 
     // u = G' dx and omega = |u|^2, and G u; then y = p dx + J' df with the
     // Jacobian before its update.
     float* u = scratch_;  // m + n entries
-    Sums<N> gus(v2_), ys(v3_);
-    float* gu = gus.data();
-    float* y = ys.data();
-    for (int k = 0; k < n; ++k) {
-        gu[k] = 0.0f;
-        y[k] = p_ * dx[k];
-    }
+    L gu = L::zero(v2_, n);
+    for (int k = 0; k < n; ++k) v3_[k] = p_ * dx[k];
+    L y = L::load(v3_, n);
     float omega = 0.0f;
-    for (long i = 0; i < mn; ++i) {
-        const float* gcol = ginv_ + i * n;  // G(., i + 1)
-        float s = 0.0f;
-#pragma GCC unroll 8
-        for (int k = 0; k < n; ++k) s = s + gcol[k] * dxl[k];
+    for (long i = 0; i < m; ++i) {
+        const L g = L::load(ginv_ + i * n, n);  // G(., i + 1)
+        const float s = L::dot_from(0.0f, g, dxv);
         u[i] = s;
         omega = omega + s * s;
-#pragma GCC unroll 8
-        for (int k = 0; k < n; ++k) gu[k] = gu[k] + gcol[k] * s;
-        if (i < m) {
-            const float* jrow = jac_ + i;  // J(i + 1, .), m apart
-            const float dfi = df[i];
-#pragma GCC unroll 8
-            for (int k = 0; k < n; ++k) y[k] = y[k] + jrow[k * m] * dfi;
-        }
+        gu.add_product(g, s);
+        y.add_product(L::load(jrow(i), n), df[i]);
+    }
+    for (long i = m; i < mn; ++i) {
+        const L g = L::load(ginv_ + i * n, n);
+        const float s = L::dot_from(0.0f, g, dxv);
+        u[i] = s;
+        omega = omega + s * s;
+        gu.add_product(g, s);
     }
     if (omega == 0.0f) return;
 
     // The rank-one correction G - (G u) u' / omega, column by column; with
     // each corrected column its part of v = (df, w dx) - G' y, of eta and
-    // zeta, and of the numerators of xi, dx - G df. Then Broyden's update of
-    // the Jacobian row by row.
+    // zeta, and of the numerators of xi, dx - G df.
     float* v = scratch_;  // m + n entries; each u(i) is used before v(i) replaces it
-    Sums<N> xis(xi_.data());
-    float* xi = xis.data();
-    for (int k = 0; k < n; ++k) xi[k] = dx[k];
+    float* xi = xi_.data();
+    std::copy(dx, dx + n, xi);
+    L xis = L::load(xi, n);
     float eta = 0.0f;
     float zeta = 0.0f;
     for (long i = 0; i < m; ++i) {
         float* gcol = ginv_ + i * n;
-        const float ui = u[i];
-#pragma GCC unroll 8
-        for (int k = 0; k < n; ++k) gcol[k] = gcol[k] - gu[k] * ui / omega;
+        L g = L::load(gcol, n);
+        g.subtract_quotient(gu, u[i], omega);
+        g.store(gcol);
         const float dfi = df[i];
-        float s = dfi;
-#pragma GCC unroll 8
-        for (int k = 0; k < n; ++k) s = s - gcol[k] * y[k];
+        const float s = L::dot_down_from(dfi, g, y);
         v[i] = s;
         eta = eta + dfi * s;
         zeta = zeta + s * s;
-#pragma GCC unroll 8
-        for (int k = 0; k < n; ++k) xi[k] = xi[k] - gcol[k] * dfi;
+        xis.subtract_product(g, dfi);
     }
+    for (int k = 0; k < n; ++k) {
+        float* gcol = ginv_ + (m + k) * n;  // the damping columns
+        L g = L::load(gcol, n);
+        g.subtract_quotient(gu, u[m + k], omega);
+        g.store(gcol);
+        v[m + k] = L::dot_down_from(w_ * dx[k], g, y);
+    }
+    for (int k = 0; k < n; ++k) eta = eta + w_ * dx[k] * v[m + k];
+    for (int k = 0; k < n; ++k) zeta = zeta + v[m + k] * v[m + k];
+
+    // Broyden's update of the Jacobian, in blocks of rows; its rows follow.
     for (long i0 = 0; i0 < m; i0 += kRowBlock) {
         const long nb = std::min(kRowBlock, m - i0);
         float coef[kRowBlock];
         for (long i = 0; i < nb; ++i) coef[i] = df[i0 + i];
         for (int k = 0; k < n; ++k) {
             const float* col = jcol(k) + i0;
-            const float dk = dxl[k];
+            const float dk = dx[k];
             for (long i = 0; i < nb; ++i) coef[i] = coef[i] - col[i] * dk;
         }
         for (long i = 0; i < nb; ++i) coef[i] = coef[i] / theta;
         for (int k = 0; k < n; ++k) {
             float* col = jcol(k) + i0;
-            const float dk = dxl[k];
+            const float dk = dx[k];
             for (long i = 0; i < nb; ++i) col[i] = col[i] + coef[i] * dk;
         }
+        for (long i = 0; i < nb; ++i) {
+            float* row = jrow(i0 + i);
+            L r = L::load(row, n);
+            r.add_product(dxv, coef[i]);
+            r.store(row);
+        }
     }
-    for (int k = 0; k < n; ++k) {
-        float* gcol = ginv_ + (m + k) * n;  // the damping columns
-        const float ui = u[m + k];
-#pragma GCC unroll 8
-        for (int j = 0; j < n; ++j) gcol[j] = gcol[j] - gu[j] * ui / omega;
-        float s = w_ * dx[k];
-#pragma GCC unroll 8
-        for (int j = 0; j < n; ++j) s = s - gcol[j] * y[j];
-        v[m + k] = s;
-    }
-    for (int k = 0; k < n; ++k) eta = eta + w_ * dx[k] * v[m + k];
-    for (int k = 0; k < n; ++k) zeta = zeta + v[m + k] * v[m + k];
 
     if (0.01f * zeta <= std::fabs(eta - zeta)) {
         inverse_ok_ = form_inverse();
         return;
     }
+    xis.store(xi);
     for (int k = 1; k <= n; ++k) {
         float s2 = 0.0f;
         for (int j = 1; j <= n; ++j) s2 = s2 + G(k, m_ + j) * dx[j - 1];
         xi[k - 1] = (xi[k - 1] - w_ * s2) / eta;
     }
+    const L xin = L::load(xi, n);
     for (long i = 0; i < mn; ++i) {
         float* gcol = ginv_ + i * n;
-        const float vi = v[i];
-#pragma GCC unroll 8
-        for (int k = 0; k < n; ++k) gcol[k] = gcol[k] + xi[k] * vi;
+        L g = L::load(gcol, n);
+        g.add_product(xin, v[i]);
+        g.store(gcol);
     }
 }
 
@@ -563,6 +650,8 @@ MinimiserSummary Minimiser<N>::run() {
             x_[kd_ - 1] = xbest_[kd_ - 1];
         }
     }
+    for (long i = 0; i < m_; ++i)
+        for (int k = 1; k <= n_; ++k) jrow(i)[k - 1] = J(static_cast<int>(i) + 1, k);
 
     // Unit directions, ages n, n-1, ..., 1.
     for (int k = 1; k <= n_; ++k) {
@@ -590,25 +679,16 @@ MinimiserSummary Minimiser<N>::run() {
             // Gradient and Marquardt step at the best point, in one pass.
             const int n = width();
             {
-                Sums<N> gs(g), ds(d);
-                float* sg = gs.data();
-                float* sd = ds.data();
-                for (int k = 0; k < n; ++k) {
-                    sg[k] = 0.0f;
-                    sd[k] = 0.0f;
-                }
+                using L = Lanes<N>;
+                L sg = L::zero(g, n);
+                L sd = L::zero(d, n);
                 for (long i = 0; i < m_; ++i) {
                     const float fi = fbest_[i];
-                    const float* jrow = jac_ + i;       // J(i + 1, .), m apart
-                    const float* gcol = ginv_ + i * n;  // G(., i + 1)
-#pragma GCC unroll 8
-                    for (int k = 0; k < n; ++k) {
-                        sg[k] = sg[k] - jrow[k * m_] * fi;
-                        sd[k] = sd[k] - gcol[k] * fi;
-                    }
+                    sg.subtract_product(L::load(jrow(i), n), fi);
+                    sd.subtract_product(L::load(ginv_ + i * n, n), fi);  // G(., i + 1)
                 }
-                store(gs, g);
-                store(ds, d);
+                sg.store(g);
+                sd.store(d);
             }
             a = 0.0f;
             e = 0.0f;
