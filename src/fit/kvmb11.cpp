@@ -30,23 +30,52 @@ void row_products(const float* a, long ia, int p, int i0, int j0, int j1, float*
     std::copy(acc, acc + B, s);
 }
 
-/// row_products for the rows i0, ..., i1 - 1, in blocks of at most kBlock;
-/// s holds one sum per row.
-template <bool Self>
-void rows_products(const float* a, long ia, int p, int i0, int i1, int j0, int j1, float* s) {
-    for (int i = i0; i < i1; i += kBlock) {
-        float* si = s + (i - i0);
-        switch (std::min(kBlock, i1 - i)) {
-        case 8: row_products<8, Self>(a, ia, p, i, j0, j1, si); break;
-        case 7: row_products<7, Self>(a, ia, p, i, j0, j1, si); break;
-        case 6: row_products<6, Self>(a, ia, p, i, j0, j1, si); break;
-        case 5: row_products<5, Self>(a, ia, p, i, j0, j1, si); break;
-        case 4: row_products<4, Self>(a, ia, p, i, j0, j1, si); break;
-        case 3: row_products<3, Self>(a, ia, p, i, j0, j1, si); break;
-        case 2: row_products<2, Self>(a, ia, p, i, j0, j1, si); break;
-        default: row_products<1, Self>(a, ia, p, i, j0, j1, si); break;
+/// For the B rows i0, ..., i0 + B - 1: a(i0 + r, j) = a(i0 + r, j) - s[r] * a(p, j)
+/// for j = j0, ..., j1 - 1, and with each new entry q[r] = q[r] + a(i0 + r, j)^2,
+/// in that order: the sums of squares the next stage pivots on.
+template <int B>
+void update_rows(float* a, long ia, int p, int i0, int j0, int j1, const float* s, float* q) {
+    float sr[B];
+    float acc[B];
+    std::copy(s, s + B, sr);
+    std::copy(q, q + B, acc);
+    for (long j = j0; j < j1; ++j) {
+        float* col = a + j * ia;
+        const float apj = col[p];
+#pragma GCC unroll 8
+        for (int r = 0; r < B; ++r) {
+            const float v = col[i0 + r] - sr[r] * apj;
+            col[i0 + r] = v;
+            acc[r] = acc[r] + v * v;
         }
     }
+    std::copy(acc, acc + B, q);
+}
+
+/// Runs kernel.template operator()<B>(i, r) for the rows i0, ..., i1 - 1 in
+/// blocks of B <= kBlock rows, block i, i + 1, ..., i + B - 1 being the r-th
+/// row on.
+template <typename Kernel>
+void in_blocks(int i0, int i1, const Kernel& kernel) {
+    for (int i = i0; i < i1; i += kBlock) {
+        const int r = i - i0;
+        switch (std::min(kBlock, i1 - i)) {
+        case 8: kernel.template operator()<8>(i, r); break;
+        case 7: kernel.template operator()<7>(i, r); break;
+        case 6: kernel.template operator()<6>(i, r); break;
+        case 5: kernel.template operator()<5>(i, r); break;
+        case 4: kernel.template operator()<4>(i, r); break;
+        case 3: kernel.template operator()<3>(i, r); break;
+        case 2: kernel.template operator()<2>(i, r); break;
+        default: kernel.template operator()<1>(i, r); break;
+        }
+    }
+}
+
+/// row_products for the rows i0, ..., i1 - 1; s holds one sum per row.
+template <bool Self>
+void rows_products(const float* a, long ia, int p, int i0, int i1, int j0, int j1, float* s) {
+    in_blocks(i0, i1, [&]<int B>(int i, int r) { row_products<B, Self>(a, ia, p, i, j0, j1, s + r); });
 }
 
 }  // namespace
@@ -58,8 +87,10 @@ int kvmb11(int m, int n, float* a, int ia, float* w) {
     auto A = [a, ia](int i, int j) -> float& { return a[(i - 1) + static_cast<long>(j - 1) * ia]; };
     auto W = [w](int i) -> float& { return w[i - 1]; };
 
-    // One running sum per row, the rows of a stage side by side.
+    // One running sum per row, the rows of a stage side by side; and the
+    // sums of squares of the rows of a stage, from the update before it.
     std::vector<float> sums(static_cast<std::size_t>(m));
+    std::vector<float> squares(static_cast<std::size_t>(m));
 
     for (int i = 1; i <= m; ++i) W(m + i) = static_cast<float>(i) + 0.5f;
     for (int j = 1; j <= n; ++j) W(2 * m + j) = static_cast<float>(j) + 0.5f;
@@ -68,15 +99,19 @@ int kvmb11(int m, int n, float* a, int ia, float* w) {
         // Row pivot: the largest remaining sum of squares, the first on a tie.
         float rmax = 0.0f;
         int ir = k;
-        std::fill(sums.begin(), sums.end(), 0.0f);
-        rows_products<true>(a, ia, 0, k - 1, m, k - 1, n, sums.data());
+        if (k == 1) {
+            std::fill(squares.begin(), squares.end(), 0.0f);
+            rows_products<true>(a, ia, 0, 0, m, 0, n, squares.data());
+        }
         for (int i = k; i <= m; ++i) {
-            const float sum = sums[i - k];
+            const float sum = squares[i - k];
             if (rmax < sum) {
                 rmax = sum;
                 ir = i;
             }
         }
+        // The pivot row's sum of squares over columns k, ..., n.
+        const float sum = squares[ir - k];
         if (ir > k) {
             std::swap(W(m + k), W(m + ir));
             for (int j = 1; j <= n; ++j) std::swap(A(k, j), A(ir, j));
@@ -84,10 +119,8 @@ int kvmb11(int m, int n, float* a, int ia, float* w) {
 
         // Column pivot: the largest magnitude in the pivot row.
         rmax = 0.0f;
-        float sum = 0.0f;
         ir = k;
         for (int j = k; j <= n; ++j) {
-            sum = sum + A(k, j) * A(k, j);
             if (rmax < std::fabs(A(k, j))) {
                 rmax = std::fabs(A(k, j));
                 ir = j;
@@ -114,10 +147,9 @@ int kvmb11(int m, int n, float* a, int ia, float* w) {
         for (int i = k + 1; i <= m; ++i) s[i - k - 1] = W(k) * A(i, k);
         rows_products<false>(a, ia, k - 1, k, m, k, n, s);
         for (int i = k + 1; i <= m; ++i) A(i, k) = A(i, k) - s[i - k - 1] * W(k);
-        for (int j = k + 1; j <= n; ++j) {
-            const float akj = A(k, j);
-            for (int i = k + 1; i <= m; ++i) A(i, j) = A(i, j) - s[i - k - 1] * akj;
-        }
+        float* q = squares.data();
+        std::fill(q, q + (m - k), 0.0f);
+        in_blocks(k, m, [&]<int B>(int i, int r) { update_rows<B>(a, ia, k - 1, i, k, n, s + r, q + r); });
     }
 
     // Back-substitution, last row first.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -116,6 +117,90 @@ TEST(Kvmb11, ZeroPivotIsReported) {
     EXPECT_EQ(code, 1);
     invert(3, 2, 3, {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f}, &code);
     EXPECT_NE(code, 0);  // more rows than columns
+}
+
+/// The algorithm written out plainly, one loop per sum in the order of its
+/// terms, for comparing bit by bit with the routine, whose sums run side by
+/// side.
+void plain_inverse(int m, int n, float* a, int ia, float* w) {
+    auto A = [&](int i, int j) -> float& { return a[(i - 1) + static_cast<long>(j - 1) * ia]; };
+    auto W = [&](int i) -> float& { return w[i - 1]; };
+    for (int i = 1; i <= m; ++i) W(m + i) = i + 0.5f;
+    for (int j = 1; j <= n; ++j) W(2 * m + j) = j + 0.5f;
+    for (int k = 1; k <= m; ++k) {
+        float rmax = 0.0f, sum = 0.0f;
+        int ir = k;
+        for (int i = k; i <= m; ++i) {
+            float s = 0.0f;
+            for (int j = k; j <= n; ++j) s = s + A(i, j) * A(i, j);
+            if (rmax < s) rmax = s, ir = i;
+        }
+        std::swap(W(m + k), W(m + ir));
+        for (int j = 1; j <= n; ++j) std::swap(A(k, j), A(ir, j));
+        rmax = 0.0f;
+        ir = k;
+        for (int j = k; j <= n; ++j) {
+            sum = sum + A(k, j) * A(k, j);
+            if (rmax < std::fabs(A(k, j))) rmax = std::fabs(A(k, j)), ir = j;
+        }
+        std::swap(W(2 * m + k), W(2 * m + ir));
+        for (int i = 1; i <= m; ++i) std::swap(A(i, k), A(i, ir));
+        const float sigma = std::sqrt(sum), akk = A(k, k);
+        const float b = std::sqrt(sum + sigma * std::fabs(akk));
+        W(k) = akk >= 0.0f ? (std::fabs(akk) + sigma) / b : -((std::fabs(akk) + sigma) / b);
+        A(k, k) = akk >= 0.0f ? -sigma : sigma;
+        for (int j = k + 1; j <= n; ++j) A(k, j) = A(k, j) / b;
+        for (int i = k + 1; i <= m; ++i) {
+            float s = W(k) * A(i, k);
+            for (int j = k + 1; j <= n; ++j) s = s + A(k, j) * A(i, j);
+            A(i, k) = A(i, k) - s * W(k);
+            for (int j = k + 1; j <= n; ++j) A(i, j) = A(i, j) - s * A(k, j);
+        }
+    }
+    const float sm = W(m) / A(m, m);
+    for (int j = m + 1; j <= n; ++j) A(m, j) = -sm * A(m, j);
+    A(m, m) = 1.0f / A(m, m) - sm * W(m);
+    for (int l = m - 1; l >= 1; --l) {
+        for (int i = l + 1; i <= m; ++i) {
+            float t = 0.0f;
+            for (int j = l + 1; j <= n; ++j) t = t + A(l, j) * A(i, j);
+            for (int j = l + 1; j <= n; ++j) A(i, j) = A(i, j) - t * A(l, j);
+            W(i) = -t * W(l);
+        }
+        for (int j = l + 1; j <= n; ++j) {
+            float s = -W(l) * A(l, j);
+            for (int i = l + 1; i <= m; ++i) s = s - A(i, l) * A(i, j);
+            A(l, j) = s / A(l, l);
+        }
+        float s = 1.0f - W(l) * W(l);
+        for (int i = l + 1; i <= m; ++i) s = s - A(i, l) * W(i), A(i, l) = W(i);
+        A(l, l) = s / A(l, l);
+    }
+    for (int i = 1; i <= m; ++i)
+        for (int ir; (ir = static_cast<int>(W(m + i))) > i;) {
+            std::swap(W(m + i), W(m + ir));
+            for (int j = 1; j <= n; ++j) std::swap(A(i, j), A(ir, j));
+        }
+    for (int j = 1; j <= n; ++j)
+        for (int ir; (ir = static_cast<int>(W(2 * m + j))) > j;) {
+            std::swap(W(2 * m + j), W(2 * m + ir));
+            for (int i = 1; i <= m; ++i) std::swap(A(i, j), A(i, ir));
+        }
+}
+
+TEST(Kvmb11, SameBitsAsThePlainAlgorithm) {
+    std::mt19937 gen(11);
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    const int shapes[][2] = {{1, 7}, {5, 605}, {9, 40}, {12, 30}, {40, 140}};
+    for (const auto& shape : shapes) {
+        const int m = shape[0], n = shape[1];
+        std::vector<float> a(static_cast<std::size_t>(m) * n);
+        for (float& v : a) v = u(gen);
+        std::vector<float> want = a, w(2 * m + n);
+        plain_inverse(m, n, want.data(), m, w.data());
+        const auto got = invert(m, n, m, a);
+        EXPECT_EQ(std::memcmp(got.data(), want.data(), a.size() * sizeof(float)), 0) << m << "x" << n;
+    }
 }
 
 }  // namespace
