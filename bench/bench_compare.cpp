@@ -2,9 +2,11 @@
 /// (forward differences, double precision) on the same problems, interleaved
 /// in one process, and prints the medians.
 ///
-///   bench_compare [--repeats N] [--starts S]
+///   bench_compare [--repeats N] [--starts S] [--size M]
 ///                                     the comparison (N fits of each kind a size)
-///                                     and the evaluation counts from S other starts
+///                                     and the evaluation counts from S other starts;
+///                                     with --size only the gauss problem of M points
+///                                     (M = 40 the 40-parameter problem), for profiling
 ///   bench_compare --write-data DIR    writes the 1600-point gauss problem for
 ///                                     bench/session.sh: gauss1600.dat (the test
 ///                                     host's format), gauss1600.xye (columns
@@ -319,6 +321,7 @@ int write_data(const std::string& dir) {
 int main(int argc, char** argv) {
     int repeats = 51;
     int starts = 15;
+    int size = 0;  // every problem
     for (int a = 1; a < argc; ++a) {
         if (std::strcmp(argv[a], "--write-data") == 0 && a + 1 < argc) return write_data(argv[a + 1]);
         if (std::strcmp(argv[a], "--repeats") == 0 && a + 1 < argc) {
@@ -329,16 +332,22 @@ int main(int argc, char** argv) {
             starts = std::max(0, std::atoi(argv[++a]));
             continue;
         }
-        std::fprintf(stderr, "usage: %s [--repeats N] [--starts N] | --write-data DIR\n", argv[0]);
+        if (std::strcmp(argv[a], "--size") == 0 && a + 1 < argc) {
+            size = std::atoi(argv[++a]);
+            continue;
+        }
+        std::fprintf(stderr, "usage: %s [--repeats N] [--starts N] [--size M] | --write-data DIR\n", argv[0]);
         return 2;
     }
     std::printf("# medians of %d interleaved fits; us: microseconds a whole fit; EVAL splits a fit into\n"
                 "# one model evaluation and the rest per evaluation (minimiser, errors, statistics)\n",
                 repeats);
-    for (int m : {100, 400, 1600, 2100}) run_case({bench::make_gauss(m), gauss, 100}, repeats);
-    run_case({bench::make_bumps(), bumps, 1000}, std::max(3, repeats / 4) | 1);
+    for (int m : {100, 400, 1600, 2100})
+        if (size == 0 || size == m) run_case({bench::make_gauss(m), gauss, 100}, repeats);
+    if (size == 0 || size == 40) run_case({bench::make_bumps(), bumps, 1000}, std::max(3, repeats / 4) | 1);
     if (starts > 0) {
-        for (int m : {100, 400, 1600, 2100}) run_spread(m, starts);
+        for (int m : {100, 400, 1600, 2100})
+            if (size == 0 || size == m) run_spread(m, starts);
     }
     return 0;
 }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "fit/lanes.h"
 #include "fit/numeric.h"
 #include "core/channels.h"
 #include "core/format.h"
@@ -48,12 +49,6 @@ void print_table(const char* format, const float* v, int len) {
     fmt::write(kChannel, format, values);
 }
 
-/// The numbers of variables for which the minimiser is compiled with that
-/// number fixed, so that the n sums of a step, which are independent of one
-/// another, run side by side in registers. Each sum keeps its own order of
-/// terms; only sums that do not depend on one another are interleaved.
-constexpr int kFixedWidths = 8;
-
 /// The rows of J whose sums over k run side by side, in SIMD lanes.
 constexpr long kRowBlock = 256;
 
@@ -69,108 +64,6 @@ struct Vals<0> {
     const float* s;
     explicit Vals(const float* v) : s(v) {}
     const float* data() const { return s; }
-};
-
-/// N values side by side in vector lanes: one vector of four for N <= 4,
-/// two for N <= 8; the lanes past N hold zero. Every operation works lane by
-/// lane, with the same single rounding as the scalar operation it replaces.
-template <int N>
-struct Lanes {
-    using Vec = float __attribute__((vector_size(16)));
-    static constexpr int kVecs = (N + 3) / 4;
-    static constexpr int kLast = N - 4 * (kVecs - 1);  // values in the last vector
-    Vec v[kVecs];
-
-    /// A vector of four read or written at any float's address.
-    using Unaligned = float __attribute__((vector_size(16), aligned(4)));
-
-    static Lanes load(const float* p, int /*n*/) {
-        Lanes r;
-        for (int q = 0; q < kVecs - 1; ++q) r.v[q] = *reinterpret_cast<const Unaligned*>(p + 4 * q);
-        const float* t = p + 4 * (kVecs - 1);
-        if constexpr (kLast == 4) r.v[kVecs - 1] = *reinterpret_cast<const Unaligned*>(t);
-        if constexpr (kLast == 3) r.v[kVecs - 1] = Vec{t[0], t[1], t[2], 0.0f};
-        if constexpr (kLast == 2) r.v[kVecs - 1] = Vec{t[0], t[1], 0.0f, 0.0f};
-        if constexpr (kLast == 1) r.v[kVecs - 1] = Vec{t[0], 0.0f, 0.0f, 0.0f};
-        return r;
-    }
-    static Lanes zero(float* /*home*/, int /*n*/) {
-        Lanes r;
-        for (auto& x : r.v) x = Vec{};
-        return r;
-    }
-    void store(float* p) const {
-        for (int q = 0; q < kVecs - 1; ++q) *reinterpret_cast<Unaligned*>(p + 4 * q) = v[q];
-        float* t = p + 4 * (kVecs - 1);
-        if constexpr (kLast == 4) {
-            *reinterpret_cast<Unaligned*>(t) = v[kVecs - 1];
-        } else {
-            for (int l = 0; l < kLast; ++l) t[l] = v[kVecs - 1][l];
-        }
-    }
-    /// Lane k plus a(k) * s.
-    void add_product(const Lanes& a, float s) {
-        for (int q = 0; q < kVecs; ++q) v[q] = v[q] + a.v[q] * s;
-    }
-    /// Lane k minus a(k) * s.
-    void subtract_product(const Lanes& a, float s) {
-        for (int q = 0; q < kVecs; ++q) v[q] = v[q] - a.v[q] * s;
-    }
-    /// Lane k minus (a(k) * s) / d.
-    void subtract_quotient(const Lanes& a, float s, float d) {
-        for (int q = 0; q < kVecs; ++q) v[q] = v[q] - a.v[q] * s / d;
-    }
-    /// start + a(1) b(1) + ... + a(N) b(N), the terms added in that order.
-    static float dot_from(float start, const Lanes& a, const Lanes& b) {
-        Vec p[kVecs];
-        for (int q = 0; q < kVecs; ++q) p[q] = a.v[q] * b.v[q];
-        float s = start;
-        for (int k = 0; k < N; ++k) s = s + p[k / 4][k % 4];
-        return s;
-    }
-    /// start - a(1) b(1) - ... - a(N) b(N), the terms taken in that order.
-    static float dot_down_from(float start, const Lanes& a, const Lanes& b) {
-        Vec p[kVecs];
-        for (int q = 0; q < kVecs; ++q) p[q] = a.v[q] * b.v[q];
-        float s = start;
-        for (int k = 0; k < N; ++k) s = s - p[k / 4][k % 4];
-        return s;
-    }
-};
-
-/// Lanes of no fixed width: a view of n values in memory, changed in place.
-template <>
-struct Lanes<0> {
-    float* p;
-    int n;
-
-    static Lanes load(float* values, int n) { return {values, n}; }
-    static Lanes zero(float* home, int n) {
-        std::fill(home, home + n, 0.0f);
-        return {home, n};
-    }
-    void store(float* to) const {
-        if (to != p) std::copy(p, p + n, to);
-    }
-    void add_product(const Lanes& a, float s) {
-        for (int k = 0; k < n; ++k) p[k] = p[k] + a.p[k] * s;
-    }
-    void subtract_product(const Lanes& a, float s) {
-        for (int k = 0; k < n; ++k) p[k] = p[k] - a.p[k] * s;
-    }
-    void subtract_quotient(const Lanes& a, float s, float d) {
-        for (int k = 0; k < n; ++k) p[k] = p[k] - a.p[k] * s / d;
-    }
-    static float dot_from(float start, const Lanes& a, const Lanes& b) {
-        float s = start;
-        for (int k = 0; k < a.n; ++k) s = s + a.p[k] * b.p[k];
-        return s;
-    }
-    static float dot_down_from(float start, const Lanes& a, const Lanes& b) {
-        float s = start;
-        for (int k = 0; k < a.n; ++k) s = s - a.p[k] * b.p[k];
-        return s;
-    }
 };
 
 /// The minimiser's state and work-space partitions; one object per call.
@@ -848,18 +741,9 @@ MinimiserSummary Minimiser<N>::run() {
 
 MinimiserSummary kvva05(int m, int n, float* f, float* x, float dstep, float dmax, float acc,
                         int maxfun, int iprint, float* w, const Residuals& calfun) {
-    static_assert(kFixedWidths == 8, "one case below for each fixed width");
-    switch (n) {
-    case 1: return Minimiser<1>(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
-    case 2: return Minimiser<2>(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
-    case 3: return Minimiser<3>(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
-    case 4: return Minimiser<4>(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
-    case 5: return Minimiser<5>(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
-    case 6: return Minimiser<6>(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
-    case 7: return Minimiser<7>(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
-    case 8: return Minimiser<8>(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
-    default: return Minimiser<0>(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
-    }
+    return with_width(n, [&]<int N>() {
+        return Minimiser<N>(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
+    });
 }
 
 const float* kvva05_inverse(int m, int n, const float* w) { return w + static_cast<long>(m) * n; }

@@ -119,6 +119,26 @@ TEST(Covnor, CorrelationsWithAZeroVarianceVariable) {
     for (int i = 0; i < 9; ++i) EXPECT_NEAR(v[i], expect[i], 1e-4f) << i;
 }
 
+// The sums of every width, side by side or not, give the bits of a plain
+// sum over the points in their order.
+TEST(Kvserr, SameBitsAsThePlainSums) {
+    for (int n : {1, 3, 5, 8, 11}) {
+        const int m = 203;
+        std::vector<float> g(static_cast<std::size_t>(m + n) * n), f(m, 0.5f), x(n);
+        for (std::size_t j = 0; j < g.size(); ++j) g[j] = std::sin(0.37f * static_cast<float>(j)) * 3.0f;
+        for (int k = 0; k < n; ++k) x[k] = 0.25f + 0.5f * static_cast<float>(k);
+        std::vector<float> v(static_cast<std::size_t>(n) * n), sigma(n);
+        float ss = 0.0f;
+        kvserr(m, n, f.data(), x.data(), g.data(), ss, v.data(), sigma.data());
+        for (int k1 = 0; k1 < n; ++k1)
+            for (int k2 = 0; k2 < n; ++k2) {
+                float s = 0.0f;
+                for (int i = 0; i < m; ++i) s = s + g[k1 + i * n] * g[k2 + i * n];
+                EXPECT_EQ(v[k1 + k2 * n], s / (x[k1] * x[k2])) << n << ": " << k1 << "," << k2;
+            }
+    }
+}
+
 TEST(Kvserr, ErrorsFromTheMinimisersInverse) {
     const int m = 3, n = 2;
     std::vector<float> g((m + n) * n, 0.0f);

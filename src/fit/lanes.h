@@ -1,0 +1,134 @@
+/// Fixed numbers of single-precision values side by side in vector lanes,
+/// for the sums of the fitting engine that are independent of one another.
+#pragma once
+
+#include <algorithm>
+
+namespace karvel {
+
+/// N values side by side in vector lanes: one vector of four for N <= 4,
+/// two for N <= 8; the lanes past N hold zero. Every operation works lane by
+/// lane, with the same single rounding as the scalar operation it replaces.
+template <int N>
+struct Lanes {
+    using Vec = float __attribute__((vector_size(16)));
+    static constexpr int kVecs = (N + 3) / 4;
+    static constexpr int kLast = N - 4 * (kVecs - 1);  // values in the last vector
+    Vec v[kVecs];
+
+    /// A vector of four read or written at any float's address.
+    using Unaligned = float __attribute__((vector_size(16), aligned(4)));
+
+    static Lanes load(const float* p, int /*n*/) {
+        Lanes r;
+        for (int q = 0; q < kVecs - 1; ++q) r.v[q] = *reinterpret_cast<const Unaligned*>(p + 4 * q);
+        const float* t = p + 4 * (kVecs - 1);
+        if constexpr (kLast == 4) r.v[kVecs - 1] = *reinterpret_cast<const Unaligned*>(t);
+        if constexpr (kLast == 3) r.v[kVecs - 1] = Vec{t[0], t[1], t[2], 0.0f};
+        if constexpr (kLast == 2) r.v[kVecs - 1] = Vec{t[0], t[1], 0.0f, 0.0f};
+        if constexpr (kLast == 1) r.v[kVecs - 1] = Vec{t[0], 0.0f, 0.0f, 0.0f};
+        return r;
+    }
+    static Lanes zero(float* /*home*/, int /*n*/) {
+        Lanes r;
+        for (auto& x : r.v) x = Vec{};
+        return r;
+    }
+    void store(float* p) const {
+        for (int q = 0; q < kVecs - 1; ++q) *reinterpret_cast<Unaligned*>(p + 4 * q) = v[q];
+        float* t = p + 4 * (kVecs - 1);
+        if constexpr (kLast == 4) {
+            *reinterpret_cast<Unaligned*>(t) = v[kVecs - 1];
+        } else {
+            for (int l = 0; l < kLast; ++l) t[l] = v[kVecs - 1][l];
+        }
+    }
+    /// Lane k plus a(k) * s.
+    void add_product(const Lanes& a, float s) {
+        for (int q = 0; q < kVecs; ++q) v[q] = v[q] + a.v[q] * s;
+    }
+    /// Lane k minus a(k) * s.
+    void subtract_product(const Lanes& a, float s) {
+        for (int q = 0; q < kVecs; ++q) v[q] = v[q] - a.v[q] * s;
+    }
+    /// Lane k minus (a(k) * s) / d.
+    void subtract_quotient(const Lanes& a, float s, float d) {
+        for (int q = 0; q < kVecs; ++q) v[q] = v[q] - a.v[q] * s / d;
+    }
+    /// start + a(1) b(1) + ... + a(N) b(N), the terms added in that order.
+    static float dot_from(float start, const Lanes& a, const Lanes& b) {
+        Vec p[kVecs];
+        for (int q = 0; q < kVecs; ++q) p[q] = a.v[q] * b.v[q];
+        float s = start;
+        for (int k = 0; k < N; ++k) s = s + p[k / 4][k % 4];
+        return s;
+    }
+    /// start - a(1) b(1) - ... - a(N) b(N), the terms taken in that order.
+    static float dot_down_from(float start, const Lanes& a, const Lanes& b) {
+        Vec p[kVecs];
+        for (int q = 0; q < kVecs; ++q) p[q] = a.v[q] * b.v[q];
+        float s = start;
+        for (int k = 0; k < N; ++k) s = s - p[k / 4][k % 4];
+        return s;
+    }
+};
+
+/// Lanes of no fixed width: a view of n values in memory, changed in place.
+template <>
+struct Lanes<0> {
+    float* p;
+    int n;
+
+    static Lanes load(float* values, int n) { return {values, n}; }
+    static Lanes zero(float* home, int n) {
+        std::fill(home, home + n, 0.0f);
+        return {home, n};
+    }
+    void store(float* to) const {
+        if (to != p) std::copy(p, p + n, to);
+    }
+    void add_product(const Lanes& a, float s) {
+        for (int k = 0; k < n; ++k) p[k] = p[k] + a.p[k] * s;
+    }
+    void subtract_product(const Lanes& a, float s) {
+        for (int k = 0; k < n; ++k) p[k] = p[k] - a.p[k] * s;
+    }
+    void subtract_quotient(const Lanes& a, float s, float d) {
+        for (int k = 0; k < n; ++k) p[k] = p[k] - a.p[k] * s / d;
+    }
+    static float dot_from(float start, const Lanes& a, const Lanes& b) {
+        float s = start;
+        for (int k = 0; k < a.n; ++k) s = s + a.p[k] * b.p[k];
+        return s;
+    }
+    static float dot_down_from(float start, const Lanes& a, const Lanes& b) {
+        float s = start;
+        for (int k = 0; k < a.n; ++k) s = s - a.p[k] * b.p[k];
+        return s;
+    }
+};
+
+/// The widest fixed number of lanes: the fitting engine is compiled for each
+/// number of variables up to it, so that its n sums over the points, which
+/// are independent of one another, run side by side in registers.
+constexpr int kFixedWidths = 8;
+
+/// body.template operator()<N>() with N = n when 1 <= n <= kFixedWidths,
+/// else with N = 0: the code for a fixed width where there is one.
+template <typename Body>
+decltype(auto) with_width(int n, Body&& body) {
+    static_assert(kFixedWidths == 8, "one case below for each fixed width");
+    switch (n) {
+    case 1: return body.template operator()<1>();
+    case 2: return body.template operator()<2>();
+    case 3: return body.template operator()<3>();
+    case 4: return body.template operator()<4>();
+    case 5: return body.template operator()<5>();
+    case 6: return body.template operator()<6>();
+    case 7: return body.template operator()<7>();
+    case 8: return body.template operator()<8>();
+    default: return body.template operator()<0>();
+    }
+}
+
+}  // namespace karvel
