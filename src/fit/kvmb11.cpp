@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "fit/lanes.h"
 #include "fit/numeric.h"
 
 namespace karvel {
@@ -12,7 +13,7 @@ namespace karvel {
 namespace {
 
 /// The widest block of rows whose sums run side by side in registers.
-constexpr int kBlock = 8;
+constexpr int kBlock = 16;
 
 /// For the B rows i0, ..., i0 + B - 1 of the matrix a (column by column,
 /// leading dimension ia, 0-based here): s[r] = s[r] + a(p, j) * a(i0 + r, j)
@@ -20,36 +21,67 @@ constexpr int kBlock = 8;
 /// Self, else the row p. Each column holds the B entries side by side.
 template <int B, bool Self>
 void row_products(const float* a, long ia, int p, int i0, int j0, int j1, float* s) {
-    float acc[B];
-    std::copy(s, s + B, acc);
+    using L = Lanes<B>;
+    L acc = L::load(s, B);
     for (long j = j0; j < j1; ++j) {
         const float* col = a + j * ia;
-#pragma GCC unroll 8
-        for (int r = 0; r < B; ++r) acc[r] = acc[r] + (Self ? col[i0 + r] : col[p]) * col[i0 + r];
+        const L v = L::load(col + i0, B);
+        if constexpr (Self) {
+            acc.add_products(v, v);
+        } else {
+            acc.add_product(v, col[p]);
+        }
     }
-    std::copy(acc, acc + B, s);
+    acc.store(s);
 }
 
 /// For the B rows i0, ..., i0 + B - 1: a(i0 + r, j) = a(i0 + r, j) - s[r] * a(p, j)
-/// for j = j0, ..., j1 - 1, and with each new entry q[r] = q[r] + a(i0 + r, j)^2,
-/// in that order: the sums of squares the next stage pivots on.
-template <int B>
+/// for j = j0, ..., j1 - 1; when Squares, with each new entry also
+/// q[r] = q[r] + a(i0 + r, j)^2, in that order: the sums of squares the next
+/// stage pivots on.
+template <int B, bool Squares>
 void update_rows(float* a, long ia, int p, int i0, int j0, int j1, const float* s, float* q) {
-    float sr[B];
-    float acc[B];
-    std::copy(s, s + B, sr);
-    std::copy(q, q + B, acc);
+    using L = Lanes<B>;
+    const L sr = L::load(s, B);
+    L acc = Squares ? L::load(q, B) : L::zero(q, B);
     for (long j = j0; j < j1; ++j) {
         float* col = a + j * ia;
-        const float apj = col[p];
-#pragma GCC unroll 8
-        for (int r = 0; r < B; ++r) {
-            const float v = col[i0 + r] - sr[r] * apj;
-            col[i0 + r] = v;
-            acc[r] = acc[r] + v * v;
-        }
+        L v = L::load(col + i0, B);
+        v.subtract_product(sr, col[p]);
+        v.store(col + i0);
+        if constexpr (Squares) acc.add_products(v, v);
     }
-    std::copy(acc, acc + B, q);
+    if constexpr (Squares) acc.store(q);
+}
+
+/// The back-substitution of row l in the B columns j0, ..., j0 + B - 1 side
+/// by side: in each column j the sum -wl * a(l, j) - a(i0, l) * a(i0, j) - ...
+/// - a(i1 - 1, l) * a(i1 - 1, j), in that order, divided by all, replaces a(l, j).
+template <int B>
+void back_columns(float* a, long ia, int l, int i0, int i1, int j0, float wl, float all) {
+    float s[B];
+    float* const base = a + j0 * ia;
+#pragma GCC unroll 16
+    for (int c = 0; c < B; ++c) s[c] = -wl * base[c * ia + l];
+    const float* coll = a + static_cast<long>(l) * ia;
+    for (long i = i0; i < i1; ++i) {
+        const float ail = coll[i];
+        const float* ai = base + i;
+#pragma GCC unroll 16
+        for (int c = 0; c < B; ++c) s[c] = s[c] - ail * ai[c * ia];
+    }
+#pragma GCC unroll 16
+    for (int c = 0; c < B; ++c) base[c * ia + l] = s[c] / all;
+}
+
+/// kernel.template operator()<B>(i, r) for the block of the last B <= Max
+/// rows, len of them.
+template <int Max, typename Kernel>
+void last_block(int len, int i, int r, const Kernel& kernel) {
+    if constexpr (Max > 1) {
+        if (len < Max) return last_block<Max - 1>(len, i, r, kernel);
+    }
+    kernel.template operator()<Max>(i, r);
 }
 
 /// Runs kernel.template operator()<B>(i, r) for the rows i0, ..., i1 - 1 in
@@ -57,19 +89,9 @@ void update_rows(float* a, long ia, int p, int i0, int j0, int j1, const float* 
 /// row on.
 template <typename Kernel>
 void in_blocks(int i0, int i1, const Kernel& kernel) {
-    for (int i = i0; i < i1; i += kBlock) {
-        const int r = i - i0;
-        switch (std::min(kBlock, i1 - i)) {
-        case 8: kernel.template operator()<8>(i, r); break;
-        case 7: kernel.template operator()<7>(i, r); break;
-        case 6: kernel.template operator()<6>(i, r); break;
-        case 5: kernel.template operator()<5>(i, r); break;
-        case 4: kernel.template operator()<4>(i, r); break;
-        case 3: kernel.template operator()<3>(i, r); break;
-        case 2: kernel.template operator()<2>(i, r); break;
-        default: kernel.template operator()<1>(i, r); break;
-        }
-    }
+    int i = i0;
+    for (; i + kBlock <= i1; i += kBlock) kernel.template operator()<kBlock>(i, i - i0);
+    if (i < i1) last_block<kBlock>(i1 - i, i, i - i0, kernel);
 }
 
 /// row_products for the rows i0, ..., i1 - 1; s holds one sum per row.
@@ -149,7 +171,7 @@ int kvmb11(int m, int n, float* a, int ia, float* w) {
         for (int i = k + 1; i <= m; ++i) A(i, k) = A(i, k) - s[i - k - 1] * W(k);
         float* q = squares.data();
         std::fill(q, q + (m - k), 0.0f);
-        in_blocks(k, m, [&]<int B>(int i, int r) { update_rows<B>(a, ia, k - 1, i, k, n, s + r, q + r); });
+        in_blocks(k, m, [&]<int B>(int i, int r) { update_rows<B, true>(a, ia, k - 1, i, k, n, s + r, q + r); });
     }
 
     // Back-substitution, last row first.
@@ -164,16 +186,13 @@ int kvmb11(int m, int n, float* a, int ia, float* w) {
         float* t = sums.data();
         std::fill(t, t + (m - k + 1), 0.0f);
         rows_products<false>(a, ia, l - 1, k - 1, m, k - 1, n, t);
-        for (int j = k; j <= n; ++j) {
-            const float alj = A(l, j);
-            for (int i = k; i <= m; ++i) A(i, j) = A(i, j) - t[i - k] * alj;
-        }
+        in_blocks(k - 1, m, [&]<int B>(int i, int r) {
+            update_rows<B, false>(a, ia, l - 1, i, k - 1, n, t + r, nullptr);
+        });
         for (int i = k; i <= m; ++i) W(i) = -t[i - k] * W(l);
-        for (int j = k; j <= n; ++j) {
-            float s = -W(l) * A(l, j);
-            for (int i = k; i <= m; ++i) s = s - A(i, l) * A(i, j);
-            A(l, j) = s / A(l, l);
-        }
+        const float wl = W(l);
+        const float all = A(l, l);
+        in_blocks(k - 1, n, [&]<int B>(int j, int) { back_columns<B>(a, ia, l - 1, k - 1, m, j, wl, all); });
         float s = 1.0f - W(l) * W(l);
         for (int i = k; i <= m; ++i) {
             s = s - A(i, l) * W(i);

@@ -6,8 +6,8 @@
 
 namespace karvel {
 
-/// N values side by side in vector lanes: one vector of four for N <= 4,
-/// two for N <= 8; the lanes past N hold zero. Every operation works lane by
+/// N values side by side in vector lanes, in vectors of four (one for
+/// N <= 4, two for N <= 8, ...); the lanes past N hold zero. Every operation works lane by
 /// lane, with the same single rounding as the scalar operation it replaces.
 template <int N>
 struct Lanes {
@@ -46,6 +46,10 @@ struct Lanes {
     /// Lane k plus a(k) * s.
     void add_product(const Lanes& a, float s) {
         for (int q = 0; q < kVecs; ++q) v[q] = v[q] + a.v[q] * s;
+    }
+    /// Lane k plus a(k) * b(k).
+    void add_products(const Lanes& a, const Lanes& b) {
+        for (int q = 0; q < kVecs; ++q) v[q] = v[q] + a.v[q] * b.v[q];
     }
     /// Lane k minus a(k) * s.
     void subtract_product(const Lanes& a, float s) {
