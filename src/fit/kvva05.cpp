@@ -151,6 +151,9 @@ private:
     void refresh_setup();
     Step new_directions(const float* delta);
     void update_inverse();
+    template <bool Correct>
+    void gradient_pass(float* g, float* d);
+    void apply_correction();
 
     int m_, n_;
     float* f_;
@@ -192,6 +195,9 @@ private:
     float alpha_ = 0.0f;   // sum of |(f - phi) f| at a predicted step
     float beta_ = 0.0f;    // sum of (f - phi)^2 at a predicted step
     bool inverse_ok_ = true;
+    // The last rank-one correction G + xi v' is still to be added: the pass
+    // for the next gradient adds it column by column as it reads G.
+    bool correction_pending_ = false;
     // The numerators of xi: the work space has no room left for them beside
     // u, v, G u and y; nor for the Jacobian's rows.
     std::vector<float> xi_ = std::vector<float>(n_);
@@ -290,6 +296,7 @@ void Minimiser<N>::print_evaluation() {
 /// and the final block.
 template <int N>
 MinimiserSummary Minimiser<N>::stop(MinimiserOutcome outcome) {
+    if (correction_pending_) apply_correction();  // the inverse is handed back
     if (print_ != 0) {
         if (outcome == MinimiserOutcome::NoLongerDecreasing) fmt::write(kChannel, kNoProgressLine);
         if (outcome == MinimiserOutcome::CallLimitReached) fmt::write(kChannel, kLimitLine, {calls_});
@@ -509,13 +516,60 @@ void Minimiser<N>::update_inverse() {
         for (int j = 1; j <= n; ++j) s2 = s2 + G(k, m_ + j) * dx[j - 1];
         xi[k - 1] = (xi[k - 1] - w_ * s2) / eta;
     }
-    const L xin = L::load(xi, n);
-    for (long i = 0; i < mn; ++i) {
-        float* gcol = ginv_ + i * n;
-        L g = L::load(gcol, n);
-        g.add_product(xin, v[i]);
-        g.store(gcol);
+    correction_pending_ = true;
+}
+
+/// The gradient g = -J' f and the Marquardt step d = -G f at the best point,
+/// in one pass; when Correct, each column of G first takes its part of the
+/// pending correction G + xi v', and the damping columns after it.
+template <int N>
+template <bool Correct>
+void Minimiser<N>::gradient_pass(float* g, float* d) {
+    using L = Lanes<N>;
+    const int n = width();
+    const long m = m_;
+    const float* v = scratch_;
+    const L xi = L::load(xi_.data(), n);
+    if constexpr (Correct) {
+        for (long i = m; i < m + n; ++i) {  // the damping columns
+            float* gcol = ginv_ + i * n;
+            L gi = L::load(gcol, n);
+            gi.add_product(xi, v[i]);
+            gi.store(gcol);
+        }
     }
+    L sg = L::zero(g, n);
+    L sd = L::zero(d, n);
+    for (long i = 0; i < m; ++i) {
+        const float fi = fbest_[i];
+        sg.subtract_product(L::load(jrow(i), n), fi);
+        float* gcol = ginv_ + i * n;  // G(., i + 1)
+        L gi = L::load(gcol, n);
+        if constexpr (Correct) {
+            gi.add_product(xi, v[i]);
+            gi.store(gcol);
+        }
+        sd.subtract_product(gi, fi);
+    }
+    sg.store(g);  // over v(m + 1), ..., v(m + n), which are used by now
+    sd.store(d);
+    if constexpr (Correct) correction_pending_ = false;
+}
+
+/// Adds the pending correction to G on its own.
+template <int N>
+void Minimiser<N>::apply_correction() {
+    using L = Lanes<N>;
+    const int n = width();
+    const float* v = scratch_;
+    const L xi = L::load(xi_.data(), n);
+    for (long i = 0; i < m_ + n; ++i) {
+        float* gcol = ginv_ + i * n;
+        L gi = L::load(gcol, n);
+        gi.add_product(xi, v[i]);
+        gi.store(gcol);
+    }
+    correction_pending_ = false;
 }
 
 template <int N>
@@ -571,17 +625,10 @@ MinimiserSummary Minimiser<N>::run() {
             if (reached_accuracy()) return stop(MinimiserOutcome::Converged);
             // Gradient and Marquardt step at the best point, in one pass.
             const int n = width();
-            {
-                using L = Lanes<N>;
-                L sg = L::zero(g, n);
-                L sd = L::zero(d, n);
-                for (long i = 0; i < m_; ++i) {
-                    const float fi = fbest_[i];
-                    sg.subtract_product(L::load(jrow(i), n), fi);
-                    sd.subtract_product(L::load(ginv_ + i * n, n), fi);  // G(., i + 1)
-                }
-                sg.store(g);
-                sd.store(d);
+            if (correction_pending_) {
+                gradient_pass<true>(g, d);
+            } else {
+                gradient_pass<false>(g, d);
             }
             a = 0.0f;
             e = 0.0f;
