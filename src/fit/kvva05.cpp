@@ -144,15 +144,17 @@ private:
         return reached_accuracy() ? MinimiserOutcome::Converged : MinimiserOutcome::NoLongerDecreasing;
     }
 
-    std::optional<MinimiserOutcome> evaluate();
+    // The passes over the points stay routines of their own rather than
+    // parts of the step loop, so that each has the registers to itself.
+    [[gnu::noinline]] std::optional<MinimiserOutcome> evaluate();
     void print_evaluation();
     MinimiserSummary stop(MinimiserOutcome outcome);
-    bool form_inverse();
+    [[gnu::noinline]] bool form_inverse();
     void refresh_setup();
-    Step new_directions(const float* delta);
-    void update_inverse();
+    [[gnu::noinline]] Step new_directions(const float* delta);
+    [[gnu::noinline]] void update_inverse();
     template <bool Correct>
-    void gradient_pass(float* g, float* d);
+    [[gnu::noinline]] void gradient_pass(float* g, float* d);
     void apply_correction();
 
     int m_, n_;
