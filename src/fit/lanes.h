@@ -16,14 +16,16 @@ struct Lanes {
     static constexpr int kLast = N - 4 * (kVecs - 1);  // values in the last vector
     Vec v[kVecs];
 
-    /// A vector of four read or written at any float's address.
-    using Unaligned = float __attribute__((vector_size(16), aligned(4)));
-
+    // Values are read and written one float at a time; the compiler joins
+    // four neighbours into one vector load or store.
     static Lanes load(const float* p, int /*n*/) {
         Lanes r;
-        for (int q = 0; q < kVecs - 1; ++q) r.v[q] = *reinterpret_cast<const Unaligned*>(p + 4 * q);
+        for (int q = 0; q < kVecs - 1; ++q) {
+            const float* t = p + 4 * q;
+            r.v[q] = Vec{t[0], t[1], t[2], t[3]};
+        }
         const float* t = p + 4 * (kVecs - 1);
-        if constexpr (kLast == 4) r.v[kVecs - 1] = *reinterpret_cast<const Unaligned*>(t);
+        if constexpr (kLast == 4) r.v[kVecs - 1] = Vec{t[0], t[1], t[2], t[3]};
         if constexpr (kLast == 3) r.v[kVecs - 1] = Vec{t[0], t[1], t[2], 0.0f};
         if constexpr (kLast == 2) r.v[kVecs - 1] = Vec{t[0], t[1], 0.0f, 0.0f};
         if constexpr (kLast == 1) r.v[kVecs - 1] = Vec{t[0], 0.0f, 0.0f, 0.0f};
@@ -35,12 +37,10 @@ struct Lanes {
         return r;
     }
     void store(float* p) const {
-        for (int q = 0; q < kVecs - 1; ++q) *reinterpret_cast<Unaligned*>(p + 4 * q) = v[q];
-        float* t = p + 4 * (kVecs - 1);
-        if constexpr (kLast == 4) {
-            *reinterpret_cast<Unaligned*>(t) = v[kVecs - 1];
-        } else {
-            for (int l = 0; l < kLast; ++l) t[l] = v[kVecs - 1][l];
+        for (int q = 0; q < kVecs; ++q) {
+            float* t = p + 4 * q;
+            const int len = q < kVecs - 1 ? 4 : kLast;
+            for (int l = 0; l < len; ++l) t[l] = v[q][l];
         }
     }
     /// Lane k plus a(k) * s.
