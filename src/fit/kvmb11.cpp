@@ -84,9 +84,9 @@ void last_block(int len, int i, int r, const Kernel& kernel) {
     kernel.template operator()<Max>(i, r);
 }
 
-/// Runs kernel.template operator()<B>(i, r) for the rows i0, ..., i1 - 1 in
-/// blocks of B <= kBlock rows, block i, i + 1, ..., i + B - 1 being the r-th
-/// row on.
+/// Runs kernel.template operator()<B>(i, r) for the rows (or columns)
+/// i0, ..., i1 - 1 in blocks of B <= kBlock, block i, i + 1, ..., i + B - 1
+/// being the r-th on.
 template <typename Kernel>
 void in_blocks(int i0, int i1, const Kernel& kernel) {
     int i = i0;

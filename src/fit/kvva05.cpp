@@ -155,7 +155,7 @@ private:
     [[gnu::noinline]] void update_inverse();
     template <bool Correct>
     [[gnu::noinline]] void gradient_pass(float* g, float* d);
-    void apply_correction();
+    void correct_columns(long i0, long i1);
 
     int m_, n_;
     float* f_;
@@ -242,8 +242,8 @@ std::optional<MinimiserOutcome> Minimiser<N>::evaluate() {
     float s = 0.0f;
     if (stage_ == Stage::PredictedStep) {
         // With the sum of squares, the two sums the radius is set from when
-        // the step is a success: they cost nothing beside it.
-        // The predicted sum of squares runs beside them too.
+        // the step is a success, and the predicted sum of squares: they cost
+        // nothing beside it.
         float alpha = 0.0f;
         float beta = 0.0f;
         float sp = 0.0f;
@@ -298,7 +298,10 @@ void Minimiser<N>::print_evaluation() {
 /// and the final block.
 template <int N>
 MinimiserSummary Minimiser<N>::stop(MinimiserOutcome outcome) {
-    if (correction_pending_) apply_correction();  // the inverse is handed back
+    if (correction_pending_) {  // the inverse is handed back
+        correct_columns(0, static_cast<long>(m_) + n_);
+        correction_pending_ = false;
+    }
     if (print_ != 0) {
         if (outcome == MinimiserOutcome::NoLongerDecreasing) fmt::write(kChannel, kNoProgressLine);
         if (outcome == MinimiserOutcome::CallLimitReached) fmt::write(kChannel, kLimitLine, {calls_});
@@ -532,14 +535,7 @@ void Minimiser<N>::gradient_pass(float* g, float* d) {
     const long m = m_;
     const float* v = scratch_;
     const L xi = L::load(xi_.data(), n);
-    if constexpr (Correct) {
-        for (long i = m; i < m + n; ++i) {  // the damping columns
-            float* gcol = ginv_ + i * n;
-            L gi = L::load(gcol, n);
-            gi.add_product(xi, v[i]);
-            gi.store(gcol);
-        }
-    }
+    if constexpr (Correct) correct_columns(m, m + n);  // the damping columns
     L sg = L::zero(g, n);
     L sd = L::zero(d, n);
     for (long i = 0; i < m; ++i) {
@@ -558,20 +554,19 @@ void Minimiser<N>::gradient_pass(float* g, float* d) {
     if constexpr (Correct) correction_pending_ = false;
 }
 
-/// Adds the pending correction to G on its own.
+/// The pending correction G + xi v' in the columns i0 + 1, ..., i1 of G.
 template <int N>
-void Minimiser<N>::apply_correction() {
+void Minimiser<N>::correct_columns(long i0, long i1) {
     using L = Lanes<N>;
     const int n = width();
     const float* v = scratch_;
     const L xi = L::load(xi_.data(), n);
-    for (long i = 0; i < m_ + n; ++i) {
+    for (long i = i0; i < i1; ++i) {
         float* gcol = ginv_ + i * n;
         L gi = L::load(gcol, n);
         gi.add_product(xi, v[i]);
         gi.store(gcol);
     }
-    correction_pending_ = false;
 }
 
 template <int N>
