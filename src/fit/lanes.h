@@ -7,8 +7,9 @@
 namespace karvel {
 
 /// N values side by side in vector lanes, in vectors of four (one for
-/// N <= 4, two for N <= 8, ...); the lanes past N hold zero. Every operation works lane by
-/// lane, with the same single rounding as the scalar operation it replaces.
+/// N <= 4, two for N <= 8, ...); the lanes past N hold zero. Every
+/// operation works lane by lane, with the same single rounding as the
+/// scalar operation it replaces.
 template <int N>
 struct Lanes {
     using Vec = float __attribute__((vector_size(16)));
@@ -20,15 +21,11 @@ struct Lanes {
     // four neighbours into one vector load or store.
     static Lanes load(const float* p, int /*n*/) {
         Lanes r;
-        for (int q = 0; q < kVecs - 1; ++q) {
+        for (int q = 0; q < kVecs; ++q) {
             const float* t = p + 4 * q;
-            r.v[q] = Vec{t[0], t[1], t[2], t[3]};
+            const int len = q < kVecs - 1 ? 4 : kLast;
+            r.v[q] = Vec{t[0], len > 1 ? t[1] : 0.0f, len > 2 ? t[2] : 0.0f, len > 3 ? t[3] : 0.0f};
         }
-        const float* t = p + 4 * (kVecs - 1);
-        if constexpr (kLast == 4) r.v[kVecs - 1] = Vec{t[0], t[1], t[2], t[3]};
-        if constexpr (kLast == 3) r.v[kVecs - 1] = Vec{t[0], t[1], t[2], 0.0f};
-        if constexpr (kLast == 2) r.v[kVecs - 1] = Vec{t[0], t[1], 0.0f, 0.0f};
-        if constexpr (kLast == 1) r.v[kVecs - 1] = Vec{t[0], 0.0f, 0.0f, 0.0f};
         return r;
     }
     static Lanes zero(float* /*home*/, int /*n*/) {
