@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "fit/kernels.h"
 #include "fit/lanes.h"
 #include "fit/numeric.h"
 
@@ -101,6 +102,8 @@ void rows_products(const float* a, long ia, int p, int i0, int i1, int j0, int j
 }
 
 }  // namespace
+
+namespace KARVEL_KERNEL_SET {
 
 int kvmb11(int m, int n, float* a, int ia, float* w) {
     if (m < 1) return 0;
@@ -220,5 +223,7 @@ int kvmb11(int m, int n, float* a, int ia, float* w) {
     }
     return 0;
 }
+
+}  // namespace KARVEL_KERNEL_SET
 
 }  // namespace karvel

@@ -12,6 +12,7 @@
 #include "fit/numeric.h"
 #include "core/channels.h"
 #include "core/format.h"
+#include "fit/kernels.h"
 
 namespace karvel {
 
@@ -783,6 +784,8 @@ MinimiserSummary Minimiser<N>::run() {
 
 }  // namespace
 
+namespace KARVEL_KERNEL_SET {
+
 MinimiserSummary kvva05(int m, int n, float* f, float* x, float dstep, float dmax, float acc,
                         int maxfun, int iprint, float* w, const Residuals& calfun) {
     return with_width(n, [&]<int N>() {
@@ -790,6 +793,6 @@ MinimiserSummary kvva05(int m, int n, float* f, float* x, float dstep, float dma
     });
 }
 
-const float* kvva05_inverse(int m, int n, const float* w) { return w + static_cast<long>(m) * n; }
+}  // namespace KARVEL_KERNEL_SET
 
 }  // namespace karvel

@@ -49,7 +49,7 @@ MinimiserSummary kvva05(int m, int n, float* f, float* x, float dstep, float dma
 /// The transpose of the generalized inverse the minimiser keeps in its work
 /// space w after a run, n x (m + n), leading dimension n: G(k, i) is
 /// g[(k-1) + (i-1)*n]; its first m columns belong to the residuals.
-const float* kvva05_inverse(int m, int n, const float* w);
+inline const float* kvva05_inverse(int m, int n, const float* w) { return w + static_cast<long>(m) * n; }
 
 /// Standard errors after a fit: ss the sum of squares of f, v the n x n
 /// relative covariance matrix (leading dimension n), sigma(1..n) the

@@ -1,0 +1,34 @@
+/// The minimiser and the generalized inverse come in two sets of machine
+/// code from one source: one for every x86-64 processor, one for those with
+/// AVX2, whose wider vectors run twice the rows of the sums over a row's
+/// entries at once. Both sets do the same operations in the same order, with
+/// no fused multiply-add, so they give the same results to the bit; kvva05
+/// and kvmb11 (numeric.h) take the faster set the processor can run.
+#pragma once
+
+#include "fit/numeric.h"
+
+// The set a source file of the kernels defines; the AVX2 copies set it
+// before including the kernels' sources.
+#ifndef KARVEL_KERNEL_SET
+#define KARVEL_KERNEL_SET kernels_baseline
+#endif
+
+namespace karvel {
+
+namespace kernels_baseline {
+int kvmb11(int m, int n, float* a, int ia, float* w);
+MinimiserSummary kvva05(int m, int n, float* f, float* x, float dstep, float dmax, float acc,
+                        int maxfun, int iprint, float* w, const Residuals& calfun);
+}  // namespace kernels_baseline
+
+namespace kernels_avx2 {
+int kvmb11(int m, int n, float* a, int ia, float* w);
+MinimiserSummary kvva05(int m, int n, float* f, float* x, float dstep, float dmax, float acc,
+                        int maxfun, int iprint, float* w, const Residuals& calfun);
+}  // namespace kernels_avx2
+
+/// The processor runs the AVX2 set (decided once).
+bool avx2_kernels();
+
+}  // namespace karvel

@@ -1,0 +1,22 @@
+/// The minimiser compiled for processors with AVX2 (see kernels.h).
+// Every header comes first, so that only the kernel's own routines take
+// the target below: an inline routine of a header compiled for AVX2 could
+// stand in for the baseline's copy of it at link time.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <optional>
+#include <utility>
+#include <vector>
+#include "fit/lanes.h"
+#include "fit/numeric.h"
+#include "core/channels.h"
+#include "core/format.h"
+#include "fit/kernels.h"
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#pragma GCC target("avx2")
+#endif
+#undef KARVEL_KERNEL_SET
+#define KARVEL_KERNEL_SET kernels_avx2
+#include "fit/kvva05.cpp"

@@ -1,0 +1,70 @@
+/// The two sets of kernels give the same bits.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "fit/kernels.h"
+
+namespace karvel {
+namespace {
+
+bool same_bits(const std::vector<float>& a, const std::vector<float>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+}
+
+TEST(Kernels, InverseSameBitsInBothSets) {
+    if (!avx2_kernels()) GTEST_SKIP() << "the processor has no AVX2";
+    std::mt19937 gen(7);
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    for (const auto [m, n] : {std::pair{1, 9}, {5, 105}, {13, 40}, {40, 140}}) {
+        std::vector<float> a(static_cast<std::size_t>(m) * n);
+        for (float& v : a) v = u(gen);
+        std::vector<float> b = a, wa(2 * m + n), wb(2 * m + n);
+        EXPECT_EQ(kernels_baseline::kvmb11(m, n, a.data(), m, wa.data()),
+                  kernels_avx2::kvmb11(m, n, b.data(), m, wb.data()));
+        EXPECT_TRUE(same_bits(a, b)) << m << " x " << n;
+    }
+}
+
+/// A peak on a sloping background with n - 3 peak parameters beyond the
+/// first two, fitted from a start away from the optimum.
+struct Fitted {
+    MinimiserSummary summary{};
+    std::vector<float> x, f, w;
+};
+
+template <class Minimiser>
+Fitted fit(Minimiser minimiser, int m, int n) {
+    Fitted r;
+    r.x.assign(n, 0.5f);
+    r.f.assign(m, 0.0f);
+    r.w.assign(kvva05_work_size(m, n), 0.0f);
+    auto model = [n](int mm, int, float* f, float* x) {
+        for (int i = 0; i < mm; ++i) {
+            const float t = static_cast<float>(i) / mm;
+            float y = 0.3f + 0.1f * t + std::exp(-(t - 0.4f) * (t - 0.4f) * 20.0f);
+            float c = x[0] + x[1] * t;
+            for (int k = 2; k < n; ++k) c = c + x[k] * std::exp(-(t - 0.1f * k) * (t - 0.1f * k) * 20.0f);
+            f[i] = c - y;
+        }
+    };
+    r.summary = minimiser(m, n, r.f.data(), r.x.data(), 0.001f, 10.0f, 1e-9f, 200, 0, r.w.data(), model);
+    return r;
+}
+
+TEST(Kernels, MinimiserSameBitsInBothSets) {
+    if (!avx2_kernels()) GTEST_SKIP() << "the processor has no AVX2";
+    for (const auto [m, n] : {std::pair{40, 3}, {300, 5}, {300, 8}, {200, 11}}) {
+        const Fitted a = fit(kernels_baseline::kvva05, m, n);
+        const Fitted b = fit(kernels_avx2::kvva05, m, n);
+        EXPECT_EQ(a.summary.calls, b.summary.calls) << m << " x " << n;
+        EXPECT_EQ(a.summary.outcome, b.summary.outcome);
+        EXPECT_TRUE(same_bits(a.x, b.x) && same_bits(a.f, b.f) && same_bits(a.w, b.w)) << m << " x " << n;
+    }
+}
+
+}  // namespace
+}  // namespace karvel
