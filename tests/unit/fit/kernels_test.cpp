@@ -19,7 +19,7 @@ TEST(Kernels, InverseSameBitsInBothSets) {
     if (!avx2_kernels()) GTEST_SKIP() << "the processor has no AVX2";
     std::mt19937 gen(7);
     std::uniform_real_distribution<float> u(-1.0f, 1.0f);
-    for (const auto [m, n] : {std::pair{1, 9}, {5, 105}, {13, 40}, {40, 140}}) {
+    for (const auto& [m, n] : {std::pair{1, 9}, {5, 105}, {13, 40}, {40, 140}}) {
         std::vector<float> a(static_cast<std::size_t>(m) * n);
         for (float& v : a) v = u(gen);
         std::vector<float> b = a, wa(2 * m + n), wb(2 * m + n);
@@ -29,8 +29,8 @@ TEST(Kernels, InverseSameBitsInBothSets) {
     }
 }
 
-/// A peak on a sloping background with n - 3 peak parameters beyond the
-/// first two, fitted from a start away from the optimum.
+/// A peak on a sloping background, fitted from a start away from the
+/// optimum with a line and n - 2 bumps of fixed place and width.
 struct Fitted {
     MinimiserSummary summary{};
     std::vector<float> x, f, w;
@@ -57,7 +57,7 @@ Fitted fit(Minimiser minimiser, int m, int n) {
 
 TEST(Kernels, MinimiserSameBitsInBothSets) {
     if (!avx2_kernels()) GTEST_SKIP() << "the processor has no AVX2";
-    for (const auto [m, n] : {std::pair{40, 3}, {300, 5}, {300, 8}, {200, 11}}) {
+    for (const auto& [m, n] : {std::pair{40, 3}, {300, 5}, {300, 8}, {200, 11}}) {
         const Fitted a = fit(kernels_baseline::kvva05, m, n);
         const Fitted b = fit(kernels_avx2::kvva05, m, n);
         EXPECT_EQ(a.summary.calls, b.summary.calls) << m << " x " << n;
