@@ -24,6 +24,7 @@
 
 #include "core/records.h"
 #include "fit/fit.h"
+#include "fit/kernels.h"
 #include "fit/kvcalf.h"
 #include "fit/numeric.h"
 #include "kvst.h"
@@ -340,8 +341,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::printf("# medians of %d interleaved fits; us: microseconds a whole fit; EVAL splits a fit into\n"
-                "# one model evaluation and the rest per evaluation (minimiser, errors, statistics)\n",
-                repeats);
+                "# one model evaluation and the rest per evaluation (minimiser, errors, statistics);\n"
+                "# the minimiser and the inverse in their %s build\n",
+                repeats, avx2_kernels() ? "AVX2" : "baseline");
     for (int m : {100, 400, 1600, 2100})
         if (size == 0 || size == m) run_case({bench::make_gauss(m), gauss, 100}, repeats);
     if (size == 0 || size == 40) run_case({bench::make_bumps(), bumps, 1000}, std::max(3, repeats / 4) | 1);
