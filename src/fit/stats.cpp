@@ -15,6 +15,7 @@ namespace {
 constexpr int kItmax = 100000;
 constexpr double kEps = 3.0e-16;
 constexpr double kFpmin = 1.0e-30;
+
 /// v(k1, k2) = G(k1, 1) G(k2, 1) + ... + G(k1, m) G(k2, m) for the n x n
 /// pairs (leading dimension n), G(k, i) being g[(k - 1) + (i - 1) * n].
 template <int N>
