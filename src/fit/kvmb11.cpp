@@ -2,6 +2,7 @@
 /// column pivoting, in place and in single precision.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -21,7 +22,7 @@ constexpr int kBlock = 16;
 /// for j = j0, ..., j1 - 1 in that order, where p is the row itself when
 /// Self, else the row p. Each column holds the B entries side by side.
 template <int B, bool Self>
-void row_products(const float* a, long ia, int p, int i0, int j0, int j1, float* s) {
+void block_products(const float* a, long ia, int p, int i0, int j0, int j1, float* s) {
     using L = Lanes<B>;
     L acc = L::load(s, B);
     for (long j = j0; j < j1; ++j) {
@@ -41,7 +42,7 @@ void row_products(const float* a, long ia, int p, int i0, int j0, int j1, float*
 /// q[r] = q[r] + a(i0 + r, j)^2, in that order: the sums of squares the next
 /// stage pivots on.
 template <int B, bool Squares>
-void update_rows(float* a, long ia, int p, int i0, int j0, int j1, const float* s, float* q) {
+void block_update(float* a, long ia, int p, int i0, int j0, int j1, const float* s, float* q) {
     using L = Lanes<B>;
     const L sr = L::load(s, B);
     L acc = Squares ? L::load(q, B) : L::zero(q, B);
@@ -59,7 +60,7 @@ void update_rows(float* a, long ia, int p, int i0, int j0, int j1, const float* 
 /// by side: in each column j the sum -wl * a(l, j) - a(i0, l) * a(i0, j) - ...
 /// - a(i1 - 1, l) * a(i1 - 1, j), in that order, divided by all, replaces a(l, j).
 template <int B>
-void back_columns(float* a, long ia, int l, int i0, int i1, int j0, float wl, float all) {
+void block_back_columns(float* a, long ia, int l, int i0, int i1, int j0, float wl, float all) {
     float s[B];
     float* const base = a + j0 * ia;
 #pragma GCC unroll 16
@@ -95,27 +96,243 @@ void in_blocks(int i0, int i1, const Kernel& kernel) {
     if (i < i1) last_block<kBlock>(i1 - i, i, i - i0, kernel);
 }
 
-/// row_products for the rows i0, ..., i1 - 1; s holds one sum per row.
-template <bool Self>
-void rows_products(const float* a, long ia, int p, int i0, int i1, int j0, int j1, float* s) {
-    in_blocks(i0, i1, [&]<int B>(int i, int r) { row_products<B, Self>(a, ia, p, i, j0, j1, s + r); });
+/// The matrix as the caller holds it, column by column: the rows of a
+/// block sit side by side in vector lanes, so that a block's sums over the
+/// columns run together. Rows and columns count from 1 in operator() and
+/// in the pivot searches, from 0 in the sums (rows i0, ..., i1 - 1,
+/// columns j0, ..., n - 1, against row p).
+class ByColumns {
+public:
+    ByColumns(float* a, int ia, int m, int n) : a_(a), ia_(ia), m_(m), n_(n) {}
+
+    float& operator()(int i, int j) { return a_[(i - 1) + (j - 1) * ia_]; }
+
+    void swap_rows(int i, int r) {
+        for (int j = 1; j <= n_; ++j) std::swap((*this)(i, j), (*this)(r, j));
+    }
+    void swap_columns(int j, int r) {
+        for (int i = 1; i <= m_; ++i) std::swap((*this)(i, j), (*this)(i, r));
+    }
+    /// q[r] = q[r] + A(r, 0)^2 + ... + A(r, n - 1)^2 for every row.
+    void row_squares(float* q) {
+        in_blocks(0, m_, [&]<int B>(int i, int r) { block_products<B, true>(a_, ia_, 0, i, 0, n_, q + r); });
+    }
+    /// The first j = k, ..., n with the largest |A(k, j)|; k when all are zero.
+    int largest_in_row(int k) {
+        float rmax = 0.0f;
+        int ir = k;
+        for (int j = k; j <= n_; ++j) {
+            if (rmax < std::fabs((*this)(k, j))) {
+                rmax = std::fabs((*this)(k, j));
+                ir = j;
+            }
+        }
+        return ir;
+    }
+    /// A(k, j) = A(k, j) / b for j = k + 1, ..., n.
+    void divide_row(int k, float b) {
+        for (int j = k + 1; j <= n_; ++j) (*this)(k, j) = (*this)(k, j) / b;
+    }
+    /// s[r] = s[r] + A(p, j) A(i0 + r, j) over the columns in order.
+    void row_products(int p, int i0, int i1, int j0, float* s) {
+        in_blocks(i0, i1, [&]<int B>(int i, int r) { block_products<B, false>(a_, ia_, p, i, j0, n_, s + r); });
+    }
+    /// A(i0 + r, j) = A(i0 + r, j) - s[r] A(p, j); unless q is null, with
+    /// q[r] = q[r] + A(i0 + r, j)^2 of the new entries in order.
+    void update_rows(int p, int i0, int i1, int j0, const float* s, float* q) {
+        if (q != nullptr) {
+            in_blocks(i0, i1, [&]<int B>(int i, int r) { block_update<B, true>(a_, ia_, p, i, j0, n_, s + r, q + r); });
+        } else {
+            in_blocks(i0, i1,
+                      [&]<int B>(int i, int r) { block_update<B, false>(a_, ia_, p, i, j0, n_, s + r, nullptr); });
+        }
+    }
+    /// Row l of the back-substitution in the columns j0, ..., n - 1, against
+    /// the rows i0, ..., i1 - 1.
+    void back_columns(int l, int i0, int i1, int j0, float wl, float all) {
+        in_blocks(j0, n_, [&]<int B>(int j, int) { block_back_columns<B>(a_, ia_, l, i0, i1, j, wl, all); });
+    }
+
+private:
+    float* a_;
+    long ia_;
+    int m_, n_;
+};
+
+// Vectors of eight pass between routines of this file only, so the warning
+// that they are passed differently with AVX and without does not apply.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+/// Eight single-precision values side by side.
+using Vec8 = float __attribute__((vector_size(32)));
+using Bits8 = unsigned __attribute__((vector_size(32)));
+
+inline Vec8 load8(const float* p) {
+    Vec8 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
 }
+inline void store8(float* p, Vec8 v) { std::memcpy(p, &v, sizeof v); }
 
-}  // namespace
+/// The most rows a matrix may have to be held row by row.
+constexpr int kRowsHeld = 8;
 
-namespace KARVEL_KERNEL_SET {
+/// A matrix of at most kRowsHeld rows, copied row by row for the work and
+/// back to the caller's columns when done: the entries of a row then lie
+/// side by side, and every operation on whole rows (the row updates, the
+/// interchanges, the pivot search, the back-substitution's quotients) runs
+/// across eight columns at once. The sums over a row's entries stay one
+/// ordered chain each, the rows of a block side by side.
+class ByRows {
+public:
+    ByRows(float* a, int ia, int m, int n) : a_(a), ia_(ia), m_(m), n_(n), t_(static_cast<std::size_t>(m) * n) {
+        copy<true>();
+    }
+    ~ByRows() { copy<false>(); }
+    ByRows(const ByRows&) = delete;
+    ByRows& operator=(const ByRows&) = delete;
 
-int kvmb11(int m, int n, float* a, int ia, float* w) {
-    if (m < 1) return 0;
-    if (m > n) return m + 1;  // more rows than columns cannot have full row rank
-    // 1-based access: A(i, j) and W(i).
-    auto A = [a, ia](int i, int j) -> float& { return a[(i - 1) + static_cast<long>(j - 1) * ia]; };
+    float& operator()(int i, int j) { return t_[(i - 1) * n_ + (j - 1)]; }
+
+    void swap_rows(int i, int r) { std::swap_ranges(row(i - 1), row(i - 1) + n_, row(r - 1)); }
+    void swap_columns(int j, int r) {
+        for (int i = 1; i <= m_; ++i) std::swap((*this)(i, j), (*this)(i, r));
+    }
+    void row_squares(float* q) {
+        last_block<kRowsHeld>(m_, 0, 0, [&]<int B>(int, int) { products<B, true>(0, 0, 0, q); });
+    }
+    int largest_in_row(int k) {
+        // Eight scans side by side, each over every eighth entry, each
+        // keeping its largest magnitude and the first place of it (taken
+        // only when larger, so a NaN never is); then the first place of the
+        // largest of all: the place the scan in order keeps.
+        const float* x = row(k - 1);
+        const Bits8 magnitude = Bits8{} + 0x7fffffffu;
+        using Index8 = int __attribute__((vector_size(32)));
+        Vec8 largest{};
+        Index8 place = Index8{} + k;
+        Index8 at = Index8{0, 1, 2, 3, 4, 5, 6, 7} + k;  // 1-based places of the eight entries
+        long j = k - 1;
+        for (; j + 8 <= n_; j += 8, at += 8) {
+            const Vec8 v = reinterpret_cast<Vec8>(reinterpret_cast<Bits8>(load8(x + j)) & magnitude);
+            const Index8 larger = v > largest;
+            largest = larger ? v : largest;
+            place = larger ? at : place;
+        }
+        float rmax = 0.0f;
+        int ir = k;
+        for (int l = 0; l < 8; ++l) {
+            if (rmax < largest[l] || (rmax == largest[l] && rmax > 0.0f && place[l] < ir)) {
+                rmax = largest[l];
+                ir = place[l];
+            }
+        }
+        for (; j < n_; ++j) {
+            if (rmax < std::fabs(x[j])) {
+                rmax = std::fabs(x[j]);
+                ir = static_cast<int>(j) + 1;
+            }
+        }
+        return ir;
+    }
+    void divide_row(int k, float b) {
+        float* x = row(k - 1);
+        for (long j = k; j < n_; ++j) x[j] = x[j] / b;
+    }
+    void row_products(int p, int i0, int i1, int j0, float* s) {
+        last_block<kRowsHeld>(i1 - i0, i0, 0, [&]<int B>(int i, int) { products<B, false>(p, i, j0, s); });
+    }
+    void update_rows(int p, int i0, int i1, int j0, const float* s, float* q) {
+        const float* xp = row(p);
+        for (int r = 0; r < i1 - i0; ++r) {
+            float* x = row(i0 + r);
+            const Vec8 sr = Vec8{} + s[r];
+            long j = j0;
+            for (; j + 8 <= n_; j += 8) store8(x + j, load8(x + j) - sr * load8(xp + j));
+            for (; j < n_; ++j) x[j] = x[j] - s[r] * xp[j];
+        }
+        if (q != nullptr)
+            last_block<kRowsHeld>(i1 - i0, i0, 0, [&]<int B>(int i, int) { products<B, true>(0, i, j0, q); });
+    }
+    void back_columns(int l, int i0, int i1, int j0, float wl, float all) {
+        float* xl = row(l);
+        const Vec8 wv = Vec8{} + -wl;
+        const Vec8 av = Vec8{} + all;
+        long j = j0;
+        for (; j + 8 <= n_; j += 8) {
+            Vec8 s = wv * load8(xl + j);
+            for (int i = i0; i < i1; ++i) s = s - (Vec8{} + (*this)(i + 1, l + 1)) * load8(row(i) + j);
+            store8(xl + j, s / av);
+        }
+        for (; j < n_; ++j) {
+            float s = -wl * xl[j];
+            for (int i = i0; i < i1; ++i) s = s - (*this)(i + 1, l + 1) * row(i)[j];
+            xl[j] = s / all;
+        }
+    }
+
+private:
+    float* row(long i) { return t_.data() + i * n_; }
+
+    /// The caller's columns into the rows when In, else back.
+    template <bool In>
+    void copy() {
+        last_block<kRowsHeld>(static_cast<int>(m_), 0, 0, [&]<int M>(int, int) {
+            float* t = t_.data();
+            for (long j = 0; j < n_; ++j) {
+                float* col = a_ + j * ia_;
+#pragma GCC unroll 8
+                for (int r = 0; r < M; ++r) {
+                    if constexpr (In) {
+                        t[r * n_ + j] = col[r];
+                    } else {
+                        col[r] = t[r * n_ + j];
+                    }
+                }
+            }
+        });
+    }
+
+    /// s[r] = s[r] + A(p, j) A(i0 + r, j) (A(i0 + r, j)^2 when Self) for
+    /// j = j0, ..., n - 1 in order, the B rows side by side.
+    template <int B, bool Self>
+    void products(int p, int i0, int j0, float* s) {
+        float acc[B];
+        const float* x[B];
+        for (int r = 0; r < B; ++r) {
+            acc[r] = s[r];
+            x[r] = row(i0 + r);
+        }
+        const float* xp = row(p);
+        for (long j = j0; j < n_; ++j) {
+            const float pj = xp[j];
+#pragma GCC unroll 8
+            for (int r = 0; r < B; ++r) {
+                const float v = x[r][j];
+                acc[r] = acc[r] + (Self ? v * v : v * pj);
+            }
+        }
+        for (int r = 0; r < B; ++r) s[r] = acc[r];
+    }
+
+    float* a_;
+    long ia_;
+    long m_, n_;
+    std::vector<float> t_;
+};
+
+/// The generalized inverse of the m x n matrix A, however it is held.
+template <class Matrix>
+int invert(Matrix& A, int m, int n, float* w) {
     auto W = [w](int i) -> float& { return w[i - 1]; };
 
     // One running sum per row, the rows of a stage side by side; and the
     // sums of squares of the rows of a stage, from the update before it.
     std::vector<float> sums(static_cast<std::size_t>(m));
     std::vector<float> squares(static_cast<std::size_t>(m));
+    // The columns the column pivots interchanged; the others keep their places.
+    std::vector<int> moved;
 
     for (int i = 1; i <= m; ++i) W(m + i) = static_cast<float>(i) + 0.5f;
     for (int j = 1; j <= n; ++j) W(2 * m + j) = static_cast<float>(j) + 0.5f;
@@ -126,7 +343,7 @@ int kvmb11(int m, int n, float* a, int ia, float* w) {
         int ir = k;
         if (k == 1) {
             std::fill(squares.begin(), squares.end(), 0.0f);
-            rows_products<true>(a, ia, 0, 0, m, 0, n, squares.data());
+            A.row_squares(squares.data());
         }
         for (int i = k; i <= m; ++i) {
             const float sum = squares[i - k];
@@ -139,21 +356,16 @@ int kvmb11(int m, int n, float* a, int ia, float* w) {
         const float sum = squares[ir - k];
         if (ir > k) {
             std::swap(W(m + k), W(m + ir));
-            for (int j = 1; j <= n; ++j) std::swap(A(k, j), A(ir, j));
+            A.swap_rows(k, ir);
         }
 
         // Column pivot: the largest magnitude in the pivot row.
-        rmax = 0.0f;
-        ir = k;
-        for (int j = k; j <= n; ++j) {
-            if (rmax < std::fabs(A(k, j))) {
-                rmax = std::fabs(A(k, j));
-                ir = j;
-            }
-        }
+        ir = A.largest_in_row(k);
         if (ir > k) {
             std::swap(W(2 * m + k), W(2 * m + ir));
-            for (int i = 1; i <= m; ++i) std::swap(A(i, k), A(i, ir));
+            A.swap_columns(k, ir);
+            moved.push_back(k);
+            moved.push_back(ir);
         }
 
         // Elementary transformation.
@@ -165,16 +377,16 @@ int kvmb11(int m, int n, float* a, int ia, float* w) {
         W(k) = akk >= 0.0f ? wk : -wk;
         A(k, k) = akk >= 0.0f ? -sigma : sigma;
         if (k == n) break;
-        for (int j = k + 1; j <= n; ++j) A(k, j) = A(k, j) / b;
+        A.divide_row(k, b);
         if (k == m) break;
         // Rows k + 1, ..., m against the pivot row, which they leave as it is.
         float* s = sums.data();
         for (int i = k + 1; i <= m; ++i) s[i - k - 1] = W(k) * A(i, k);
-        rows_products<false>(a, ia, k - 1, k, m, k, n, s);
+        A.row_products(k - 1, k, m, k, s);
         for (int i = k + 1; i <= m; ++i) A(i, k) = A(i, k) - s[i - k - 1] * W(k);
         float* q = squares.data();
         std::fill(q, q + (m - k), 0.0f);
-        in_blocks(k, m, [&]<int B>(int i, int r) { update_rows<B, true>(a, ia, k - 1, i, k, n, s + r, q + r); });
+        A.update_rows(k - 1, k, m, k, s, q);
     }
 
     // Back-substitution, last row first.
@@ -188,14 +400,10 @@ int kvmb11(int m, int n, float* a, int ia, float* w) {
         // Rows k, ..., m against row l, which they leave as it is.
         float* t = sums.data();
         std::fill(t, t + (m - k + 1), 0.0f);
-        rows_products<false>(a, ia, l - 1, k - 1, m, k - 1, n, t);
-        in_blocks(k - 1, m, [&]<int B>(int i, int r) {
-            update_rows<B, false>(a, ia, l - 1, i, k - 1, n, t + r, nullptr);
-        });
+        A.row_products(l - 1, k - 1, m, k - 1, t);
+        A.update_rows(l - 1, k - 1, m, k - 1, t, nullptr);
         for (int i = k; i <= m; ++i) W(i) = -t[i - k] * W(l);
-        const float wl = W(l);
-        const float all = A(l, l);
-        in_blocks(k - 1, n, [&]<int B>(int j, int) { back_columns<B>(a, ia, l - 1, k - 1, m, j, wl, all); });
+        A.back_columns(l - 1, k - 1, m, k - 1, W(l), A(l, l));
         float s = 1.0f - W(l) * W(l);
         for (int i = k; i <= m; ++i) {
             s = s - A(i, l) * W(i);
@@ -210,18 +418,40 @@ int kvmb11(int m, int n, float* a, int ia, float* w) {
             const int ir = static_cast<int>(W(m + i));
             if (ir <= i) break;
             std::swap(W(m + i), W(m + ir));
-            for (int j = 1; j <= n; ++j) std::swap(A(i, j), A(ir, j));
+            A.swap_rows(i, ir);
         }
     }
-    for (int j = 1; j <= n; ++j) {
+    // Only the columns interchanged can be out of place, and each
+    // interchange below is between two of them: taking them in increasing
+    // order does what the pass over every column would.
+    std::sort(moved.begin(), moved.end());
+    moved.erase(std::unique(moved.begin(), moved.end()), moved.end());
+    for (const int j : moved) {
         for (;;) {
             const int ir = static_cast<int>(W(2 * m + j));
             if (ir <= j) break;
             std::swap(W(2 * m + j), W(2 * m + ir));
-            for (int i = 1; i <= m; ++i) std::swap(A(i, j), A(i, ir));
+            A.swap_columns(j, ir);
         }
     }
     return 0;
+}
+
+#pragma GCC diagnostic pop
+
+}  // namespace
+
+namespace KARVEL_KERNEL_SET {
+
+int kvmb11(int m, int n, float* a, int ia, float* w) {
+    if (m < 1) return 0;
+    if (m > n) return m + 1;  // more rows than columns cannot have full row rank
+    if (m <= kRowsHeld) {
+        ByRows rows(a, ia, m, n);
+        return invert(rows, m, n, w);
+    }
+    ByColumns columns(a, ia, m, n);
+    return invert(columns, m, n, w);
 }
 
 }  // namespace KARVEL_KERNEL_SET

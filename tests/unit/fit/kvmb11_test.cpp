@@ -191,15 +191,22 @@ void plain_inverse(int m, int n, float* a, int ia, float* w) {
 TEST(Kvmb11, SameBitsAsThePlainAlgorithm) {
     std::mt19937 gen(11);
     std::uniform_real_distribution<float> u(-1.0f, 1.0f);
-    const int shapes[][2] = {{1, 7}, {5, 605}, {9, 40}, {12, 30}, {40, 140}};
-    for (const auto& shape : shapes) {
-        const int m = shape[0], n = shape[1];
-        std::vector<float> a(static_cast<std::size_t>(m) * n);
-        for (float& v : a) v = u(gen);
-        std::vector<float> want = a, w(2 * m + n);
-        plain_inverse(m, n, want.data(), m, w.data());
-        const auto got = invert(m, n, m, a);
-        EXPECT_EQ(std::memcmp(got.data(), want.data(), a.size() * sizeof(float)), 0) << m << "x" << n;
+    // Up to eight rows the matrix is worked on row by row, above that column
+    // by column. Entries of a few whole values make ties in every pivot
+    // search, at places in every position of a vector.
+    std::uniform_int_distribution<int> few(-3, 3);
+    const int shapes[][2] = {{1, 7}, {2, 19}, {5, 605}, {7, 9}, {8, 45}, {9, 40}, {12, 30}, {40, 140}};
+    for (const bool ties : {false, true}) {
+        for (const auto& shape : shapes) {
+            const int m = shape[0], n = shape[1];
+            std::vector<float> a(static_cast<std::size_t>(m) * n);
+            for (float& v : a) v = ties ? static_cast<float>(few(gen)) : u(gen);
+            std::vector<float> want = a, w(2 * m + n);
+            plain_inverse(m, n, want.data(), m, w.data());
+            const auto got = invert(m, n, m, a);
+            EXPECT_EQ(std::memcmp(got.data(), want.data(), a.size() * sizeof(float)), 0)
+                << m << "x" << n << (ties ? " with ties" : "");
+        }
     }
 }
 
