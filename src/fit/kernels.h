@@ -20,13 +20,21 @@ namespace kernels_baseline {
 int kvmb11(int m, int n, float* a, int ia, float* w);
 MinimiserSummary kvva05(int m, int n, float* f, float* x, float dstep, float dmax, float acc,
                         int maxfun, int iprint, float* w, const Residuals& calfun);
+MinimiserSummary kvva05_any_width(int m, int n, float* f, float* x, float dstep, float dmax, float acc,
+                                  int maxfun, int iprint, float* w, const Residuals& calfun);
 }  // namespace kernels_baseline
 
 namespace kernels_avx2 {
 int kvmb11(int m, int n, float* a, int ia, float* w);
 MinimiserSummary kvva05(int m, int n, float* f, float* x, float dstep, float dmax, float acc,
                         int maxfun, int iprint, float* w, const Residuals& calfun);
+MinimiserSummary kvva05_any_width(int m, int n, float* f, float* x, float dstep, float dmax, float acc,
+                                  int maxfun, int iprint, float* w, const Residuals& calfun);
 }  // namespace kernels_avx2
+
+// kvva05_any_width is kvva05 with its code for any number of variables
+// even where one for a fixed number exists: the two give the same bits,
+// which the tests check.
 
 /// The processor runs the AVX2 set (decided once).
 bool avx2_kernels();

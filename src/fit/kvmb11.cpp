@@ -159,11 +159,6 @@ private:
     int m_, n_;
 };
 
-// Vectors of eight pass between routines of this file only, so the warning
-// that they are passed differently with AVX and without does not apply.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wpsabi"
-
 /// Eight single-precision values side by side.
 using Vec8 = float __attribute__((vector_size(32)));
 using Bits8 = unsigned __attribute__((vector_size(32)));
@@ -436,8 +431,6 @@ int invert(Matrix& A, int m, int n, float* w) {
     }
     return 0;
 }
-
-#pragma GCC diagnostic pop
 
 }  // namespace
 

@@ -52,6 +52,9 @@ void print_table(const char* format, const float* v, int len) {
 
 /// The rows of J whose sums over k run side by side, in SIMD lanes.
 constexpr long kRowBlock = 256;
+// The points of a block of the passes that form their products eight points
+// at a time first.
+constexpr long kBlockPoints = 64;
 
 /// A copy of n values, in registers when their number N is fixed.
 template <int N>
@@ -440,7 +443,39 @@ void Minimiser<N>::update_inverse() {
     for (int k = 0; k < n; ++k) v3_[k] = p_ * dx[k];
     L y = L::load(v3_, n);
     float omega = 0.0f;
-    for (long i = 0; i < m; ++i) {
+    long blocked = 0;
+    if constexpr (N > 0) {
+        // In blocks of points: the products of G' dx and of J' df first,
+        // eight points at a time, then the sums point by point.
+        using O = Octet<N>;
+        alignas(32) float gdx[kBlockPoints * N];
+        alignas(32) float jdf[kBlockPoints * N];
+        const O dxe = O::per_entry(dx);
+        for (; blocked + kBlockPoints <= m; blocked += kBlockPoints) {
+            for (long b = 0; b < kBlockPoints; b += O::kPoints) {
+                const O g = O::load(ginv_ + (blocked + b) * N);
+                const O j = O::load(jrow(blocked + b));
+                const O dfe = O::per_point(df + blocked + b);
+                O p, t;
+                for (int q = 0; q < N; ++q) {
+                    p.v[q] = g.v[q] * dxe.v[q];
+                    t.v[q] = j.v[q] * dfe.v[q];
+                }
+                p.store(gdx + b * N);
+                t.store(jdf + b * N);
+            }
+            for (long b = 0; b < kBlockPoints; ++b) {
+                const float* pb = gdx + b * N;
+                float s = 0.0f;
+                for (int k = 0; k < N; ++k) s = s + pb[k];
+                u[blocked + b] = s;
+                omega = omega + s * s;
+                gu.add_product(L::load(ginv_ + (blocked + b) * N, N), s);
+                y.add(L::load(jdf + b * N, N));
+            }
+        }
+    }
+    for (long i = blocked; i < m; ++i) {
         const L g = L::load(ginv_ + i * n, n);  // G(., i + 1)
         const float s = L::dot_from(0.0f, g, dxv);
         u[i] = s;
@@ -466,7 +501,49 @@ void Minimiser<N>::update_inverse() {
     L xis = L::load(xi, n);
     float eta = 0.0f;
     float zeta = 0.0f;
-    for (long i = 0; i < m; ++i) {
+    blocked = 0;
+    if constexpr (N > 0) {
+        // In blocks of points: the corrected columns of G, and the products
+        // of G' y and of G df, eight points at a time; then the sums point
+        // by point.
+        using O = Octet<N>;
+        alignas(32) float gy[kBlockPoints * N];
+        alignas(32) float gdf[kBlockPoints * N];
+        float values[N];
+        gu.store(values);
+        const O gue = O::per_entry(values);
+        y.store(values);
+        const O ye = O::per_entry(values);
+        const typename O::Vec om = typename O::Vec{} + omega;
+        for (; blocked + kBlockPoints <= m; blocked += kBlockPoints) {
+            for (long b = 0; b < kBlockPoints; b += O::kPoints) {
+                float* gcols = ginv_ + (blocked + b) * N;
+                O g = O::load(gcols);
+                const O ue = O::per_point(u + blocked + b);
+                const O dfe = O::per_point(df + blocked + b);
+                O p, t;
+                for (int q = 0; q < N; ++q) {
+                    g.v[q] = g.v[q] - gue.v[q] * ue.v[q] / om;
+                    p.v[q] = g.v[q] * ye.v[q];
+                    t.v[q] = g.v[q] * dfe.v[q];
+                }
+                g.store(gcols);
+                p.store(gy + b * N);
+                t.store(gdf + b * N);
+            }
+            for (long b = 0; b < kBlockPoints; ++b) {
+                const float dfi = df[blocked + b];
+                const float* pb = gy + b * N;
+                float s = dfi;
+                for (int k = 0; k < N; ++k) s = s - pb[k];
+                v[blocked + b] = s;
+                eta = eta + dfi * s;
+                zeta = zeta + s * s;
+                xis.subtract(L::load(gdf + b * N, N));
+            }
+        }
+    }
+    for (long i = blocked; i < m; ++i) {
         float* gcol = ginv_ + i * n;
         L g = L::load(gcol, n);
         g.subtract_quotient(gu, u[i], omega);
@@ -504,7 +581,19 @@ void Minimiser<N>::update_inverse() {
             const float dk = dx[k];
             for (long i = 0; i < nb; ++i) col[i] = col[i] + coef[i] * dk;
         }
-        for (long i = 0; i < nb; ++i) {
+        long i = 0;
+        if constexpr (N > 0) {
+            using O = Octet<N>;
+            const O dxe = O::per_entry(dx);
+            for (; i + O::kPoints <= nb; i += O::kPoints) {
+                float* rows = jrow(i0 + i);
+                O r = O::load(rows);
+                const O ce = O::per_point(coef + i);
+                for (int q = 0; q < N; ++q) r.v[q] = r.v[q] + dxe.v[q] * ce.v[q];
+                r.store(rows);
+            }
+        }
+        for (; i < nb; ++i) {
             float* row = jrow(i0 + i);
             L r = L::load(row, n);
             r.add_product(dxv, coef[i]);
@@ -791,6 +880,11 @@ MinimiserSummary kvva05(int m, int n, float* f, float* x, float dstep, float dma
     return with_width(n, [&]<int N>() {
         return Minimiser<N>(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
     });
+}
+
+MinimiserSummary kvva05_any_width(int m, int n, float* f, float* x, float dstep, float dmax, float acc,
+                                  int maxfun, int iprint, float* w, const Residuals& calfun) {
+    return Minimiser<0>(m, n, f, x, dstep, dmax, acc, maxfun, iprint, w, calfun).run();
 }
 
 }  // namespace KARVEL_KERNEL_SET

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <utility>
 
 namespace karvel {
 
@@ -52,6 +53,14 @@ struct Lanes {
     void subtract_product(const Lanes& a, float s) {
         for (int q = 0; q < kVecs; ++q) v[q] = v[q] - a.v[q] * s;
     }
+    /// Lane k plus a(k).
+    void add(const Lanes& a) {
+        for (int q = 0; q < kVecs; ++q) v[q] = v[q] + a.v[q];
+    }
+    /// Lane k minus a(k).
+    void subtract(const Lanes& a) {
+        for (int q = 0; q < kVecs; ++q) v[q] = v[q] - a.v[q];
+    }
     /// Lane k minus (a(k) * s) / d.
     void subtract_quotient(const Lanes& a, float s, float d) {
         for (int q = 0; q < kVecs; ++q) v[q] = v[q] - a.v[q] * s / d;
@@ -71,6 +80,51 @@ struct Lanes {
         float s = start;
         for (int k = 0; k < N; ++k) s = s - p[k / 4][k % 4];
         return s;
+    }
+};
+
+/// The entries of eight points side by side in an array that holds the N
+/// entries of each point together (8N values), as N vectors of eight: lane l
+/// of vector q is entry (8q + l) mod N of point (8q + l) / N. Entry by entry,
+/// work on such a block does for eight points at once what Lanes<N> does for
+/// one, with the same single rounding.
+template <int N>
+struct Octet {
+    using Vec = float __attribute__((vector_size(32)));
+    static constexpr int kPoints = 8;
+    Vec v[N];
+
+    static Octet load(const float* p) {
+        Octet r;
+        for (int q = 0; q < N; ++q) r.v[q] = *reinterpret_cast<const Unaligned*>(p + 8 * q);
+        return r;
+    }
+    void store(float* p) const {
+        for (int q = 0; q < N; ++q) *reinterpret_cast<Unaligned*>(p + 8 * q) = v[q];
+    }
+    /// values[0], ..., values[7], one a point, at every entry of its point.
+    static Octet per_point(const float* values) {
+        return spread(*reinterpret_cast<const Unaligned*>(values), std::make_integer_sequence<int, N>{});
+    }
+    /// The N values of the entries, values[k] at entry k of every point.
+    static Octet per_entry(const float* values) {
+        Octet r;
+        for (int q = 0; q < N; ++q)
+            for (int l = 0; l < 8; ++l) r.v[q][l] = values[(8 * q + l) % N];
+        return r;
+    }
+
+private:
+    // Eight values anywhere in an array of floats.
+    using Unaligned = float __attribute__((vector_size(32), aligned(4), may_alias));
+
+    template <int... Q>
+    static Octet spread(Vec x, std::integer_sequence<int, Q...>) {
+        return Octet{{spread_vector<Q>(x, std::make_integer_sequence<int, 8>{})...}};
+    }
+    template <int Q, int... L>
+    static Vec spread_vector(Vec x, std::integer_sequence<int, L...>) {
+        return __builtin_shufflevector(x, x, ((8 * Q + L) / N)...);
     }
 };
 

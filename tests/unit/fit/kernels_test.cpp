@@ -55,14 +55,34 @@ Fitted fit(Minimiser minimiser, int m, int n) {
     return r;
 }
 
+/// The same summary, x, f and work space; all but the last `scratch`
+/// entries of the work space.
+void expect_same(const Fitted& a, const Fitted& b, int m, int n, std::size_t scratch = 0) {
+    EXPECT_EQ(a.summary.calls, b.summary.calls) << m << " x " << n;
+    EXPECT_EQ(a.summary.outcome, b.summary.outcome);
+    const std::size_t kept = a.w.size() - scratch;
+    EXPECT_TRUE(same_bits(a.x, b.x) && same_bits(a.f, b.f) && a.w.size() == b.w.size() &&
+                std::memcmp(a.w.data(), b.w.data(), kept * sizeof(float)) == 0)
+        << m << " x " << n;
+}
+
 TEST(Kernels, MinimiserSameBitsInBothSets) {
     if (!avx2_kernels()) GTEST_SKIP() << "the processor has no AVX2";
     for (const auto& [m, n] : {std::pair{40, 3}, {300, 5}, {300, 8}, {200, 11}}) {
-        const Fitted a = fit(kernels_baseline::kvva05, m, n);
-        const Fitted b = fit(kernels_avx2::kvva05, m, n);
-        EXPECT_EQ(a.summary.calls, b.summary.calls) << m << " x " << n;
-        EXPECT_EQ(a.summary.outcome, b.summary.outcome);
-        EXPECT_TRUE(same_bits(a.x, b.x) && same_bits(a.f, b.f) && same_bits(a.w, b.w)) << m << " x " << n;
+        expect_same(fit(kernels_baseline::kvva05, m, n), fit(kernels_avx2::kvva05, m, n), m, n);
+    }
+}
+
+// The code for a fixed number of variables (lanes, blocks of eight points)
+// against the code for any number, whose sums are plain loops.
+TEST(Kernels, FixedWidthsSameBitsAsAnyWidth) {
+    for (const auto& [m, n] : {std::pair{70, 1}, {131, 2}, {200, 3}, {300, 5}, {157, 7}, {300, 8}}) {
+        // The work space ends in three vectors of n, which the code for any
+        // width works in where the other keeps registers.
+        const std::size_t scratch = 3 * static_cast<std::size_t>(n);
+        const Fitted plain = fit(kernels_baseline::kvva05_any_width, m, n);
+        expect_same(plain, fit(kernels_baseline::kvva05, m, n), m, n, scratch);
+        if (avx2_kernels()) expect_same(plain, fit(kernels_avx2::kvva05, m, n), m, n, scratch);
     }
 }
 
