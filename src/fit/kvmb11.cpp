@@ -2,7 +2,6 @@
 /// column pivoting, in place and in single precision.
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -159,16 +158,7 @@ private:
     int m_, n_;
 };
 
-/// Eight single-precision values side by side.
-using Vec8 = float __attribute__((vector_size(32)));
 using Bits8 = unsigned __attribute__((vector_size(32)));
-
-inline Vec8 load8(const float* p) {
-    Vec8 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline void store8(float* p, Vec8 v) { std::memcpy(p, &v, sizeof v); }
 
 /// The most rows a matrix may have to be held row by row.
 constexpr int kRowsHeld = 8;

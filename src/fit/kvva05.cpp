@@ -50,8 +50,6 @@ void print_table(const char* format, const float* v, int len) {
     fmt::write(kChannel, format, values);
 }
 
-/// The rows of J whose sums over k run side by side, in SIMD lanes.
-constexpr long kRowBlock = 256;
 // The points of a block of the passes that form their products eight points
 // at a time first.
 constexpr long kBlockPoints = 64;
@@ -404,11 +402,16 @@ typename Minimiser<N>::Step Minimiser<N>::new_directions(const float* delta) {
         const float* dl = dv.data();
         float* const ph = phi_;
         const long m = m_;
-        for (long i = 0; i < m; ++i) ph[i] = fbest_[i];
-        for (int k = 0; k < n; ++k) {
-            const float* col = jcol(k);
-            const float dk = dl[k];
-            for (long i = 0; i < m; ++i) ph[i] = ph[i] + col[i] * dk;
+        long i = 0;
+        for (; i + 8 <= m; i += 8) {
+            Vec8 p = load8(fbest_ + i);
+            for (int k = 0; k < n; ++k) p = p + load8(jcol(k) + i) * dl[k];
+            store8(ph + i, p);
+        }
+        for (; i < m; ++i) {
+            float p = fbest_[i];
+            for (int k = 0; k < n; ++k) p = p + jcol(k)[i] * dl[k];
+            ph[i] = p;
         }
     }
     for (int j = 0; j < n_; ++j) x_[j] = xbest_[j] + delta[j];
@@ -565,40 +568,40 @@ void Minimiser<N>::update_inverse() {
     for (int k = 0; k < n; ++k) eta = eta + w_ * dx[k] * v[m + k];
     for (int k = 0; k < n; ++k) zeta = zeta + v[m + k] * v[m + k];
 
-    // Broyden's update of the Jacobian, in blocks of rows; its rows follow.
-    for (long i0 = 0; i0 < m; i0 += kRowBlock) {
-        const long nb = std::min(kRowBlock, m - i0);
-        float coef[kRowBlock];
-        for (long i = 0; i < nb; ++i) coef[i] = df[i0 + i];
-        for (int k = 0; k < n; ++k) {
-            const float* col = jcol(k) + i0;
-            const float dk = dx[k];
-            for (long i = 0; i < nb; ++i) coef[i] = coef[i] - col[i] * dk;
-        }
-        for (long i = 0; i < nb; ++i) coef[i] = coef[i] / theta;
-        for (int k = 0; k < n; ++k) {
-            float* col = jcol(k) + i0;
-            const float dk = dx[k];
-            for (long i = 0; i < nb; ++i) col[i] = col[i] + coef[i] * dk;
-        }
-        long i = 0;
-        if constexpr (N > 0) {
-            using O = Octet<N>;
-            const O dxe = O::per_entry(dx);
-            for (; i + O::kPoints <= nb; i += O::kPoints) {
-                float* rows = jrow(i0 + i);
-                O r = O::load(rows);
-                const O ce = O::per_point(coef + i);
+    // Broyden's update of the Jacobian, eight rows at a time: the rows'
+    // coefficients (df - J dx) / theta, the columns, then the rows.
+    long i = 0;
+    {
+        const Vec8 th = Vec8{} + theta;
+        for (; i + 8 <= m; i += 8) {
+            Vec8 c = load8(df + i);
+            for (int k = 0; k < n; ++k) c = c - load8(jcol(k) + i) * dx[k];
+            c = c / th;
+            for (int k = 0; k < n; ++k) store8(jcol(k) + i, load8(jcol(k) + i) + c * dx[k]);
+            if constexpr (N > 0) {
+                using O = Octet<N>;
+                const O dxe = O::per_entry(dx);
+                const O ce = O::per_point(c);
+                O r = O::load(jrow(i));
                 for (int q = 0; q < N; ++q) r.v[q] = r.v[q] + dxe.v[q] * ce.v[q];
-                r.store(rows);
+                r.store(jrow(i));
+            } else {
+                for (int l = 0; l < 8; ++l) {
+                    L r = L::load(jrow(i + l), n);
+                    r.add_product(dxv, c[l]);
+                    r.store(jrow(i + l));
+                }
             }
         }
-        for (; i < nb; ++i) {
-            float* row = jrow(i0 + i);
-            L r = L::load(row, n);
-            r.add_product(dxv, coef[i]);
-            r.store(row);
-        }
+    }
+    for (; i < m; ++i) {
+        float c = df[i];
+        for (int k = 0; k < n; ++k) c = c - jcol(k)[i] * dx[k];
+        c = c / theta;
+        for (int k = 0; k < n; ++k) jcol(k)[i] = jcol(k)[i] + c * dx[k];
+        L r = L::load(jrow(i), n);
+        r.add_product(dxv, c);
+        r.store(jrow(i));
     }
 
     if (0.01f * zeta <= std::fabs(eta - zeta)) {
@@ -723,31 +726,36 @@ MinimiserSummary Minimiser<N>::run() {
             for (int k = 0; k < n_; ++k) a = a + g[k] * g[k];
             for (int k = 0; k < n_; ++k) e = e + d[k] * d[k];
             for (int k = 0; k < n_; ++k) sgd = sgd + g[k] * d[k];
+            // |J d|^2 and |J g|^2, eight rows at a time.
             float jd2 = 0.0f;
             float gamma = 0.0f;
             {
                 const long m = m_;
-                for (long i0 = 0; i0 < m; i0 += kRowBlock) {
-                    const long nb = std::min(kRowBlock, m - i0);
-                    float jd[kRowBlock];
-                    float jg[kRowBlock];
-                    for (long i = 0; i < nb; ++i) {
-                        jd[i] = 0.0f;
-                        jg[i] = 0.0f;
-                    }
+                long i = 0;
+                for (; i + 8 <= m; i += 8) {
+                    Vec8 jd{};
+                    Vec8 jg{};
                     for (int k = 0; k < n; ++k) {
-                        const float* col = jcol(k) + i0;
-                        const float dk = d[k];
-                        const float gk = g[k];
-                        for (long i = 0; i < nb; ++i) {
-                            jd[i] = jd[i] + col[i] * dk;
-                            jg[i] = jg[i] + col[i] * gk;
-                        }
+                        const Vec8 col = load8(jcol(k) + i);
+                        jd = jd + col * d[k];
+                        jg = jg + col * g[k];
                     }
-                    for (long i = 0; i < nb; ++i) {
-                        jd2 = jd2 + jd[i] * jd[i];
-                        gamma = gamma + jg[i] * jg[i];
+                    const Vec8 jd_squares = jd * jd;
+                    const Vec8 jg_squares = jg * jg;
+                    for (int l = 0; l < 8; ++l) {
+                        jd2 = jd2 + jd_squares[l];
+                        gamma = gamma + jg_squares[l];
                     }
+                }
+                for (; i < m; ++i) {
+                    float jd = 0.0f;
+                    float jg = 0.0f;
+                    for (int k = 0; k < n; ++k) {
+                        jd = jd + jcol(k)[i] * d[k];
+                        jg = jg + jcol(k)[i] * g[k];
+                    }
+                    jd2 = jd2 + jd * jd;
+                    gamma = gamma + jg * jg;
                 }
             }
             pi = 2.0f * sgd - jd2;

@@ -83,6 +83,13 @@ struct Lanes {
     }
 };
 
+/// Eight single-precision values side by side, and their loads and stores
+/// anywhere in an array of floats.
+using Vec8 = float __attribute__((vector_size(32)));
+using Unaligned8 = float __attribute__((vector_size(32), aligned(4), may_alias));
+inline Vec8 load8(const float* p) { return *reinterpret_cast<const Unaligned8*>(p); }
+inline void store8(float* p, Vec8 v) { *reinterpret_cast<Unaligned8*>(p) = v; }
+
 /// The entries of eight points side by side in an array that holds the N
 /// entries of each point together (8N values), as N vectors of eight: lane l
 /// of vector q is entry (8q + l) mod N of point (8q + l) / N. Entry by entry,
@@ -90,22 +97,21 @@ struct Lanes {
 /// one, with the same single rounding.
 template <int N>
 struct Octet {
-    using Vec = float __attribute__((vector_size(32)));
+    using Vec = Vec8;
     static constexpr int kPoints = 8;
     Vec v[N];
 
     static Octet load(const float* p) {
         Octet r;
-        for (int q = 0; q < N; ++q) r.v[q] = *reinterpret_cast<const Unaligned*>(p + 8 * q);
+        for (int q = 0; q < N; ++q) r.v[q] = load8(p + 8 * q);
         return r;
     }
     void store(float* p) const {
-        for (int q = 0; q < N; ++q) *reinterpret_cast<Unaligned*>(p + 8 * q) = v[q];
+        for (int q = 0; q < N; ++q) store8(p + 8 * q, v[q]);
     }
     /// values[0], ..., values[7], one a point, at every entry of its point.
-    static Octet per_point(const float* values) {
-        return spread(*reinterpret_cast<const Unaligned*>(values), std::make_integer_sequence<int, N>{});
-    }
+    static Octet per_point(Vec values) { return spread(values, std::make_integer_sequence<int, N>{}); }
+    static Octet per_point(const float* values) { return per_point(load8(values)); }
     /// The N values of the entries, values[k] at entry k of every point.
     static Octet per_entry(const float* values) {
         Octet r;
@@ -115,9 +121,6 @@ struct Octet {
     }
 
 private:
-    // Eight values anywhere in an array of floats.
-    using Unaligned = float __attribute__((vector_size(32), aligned(4), may_alias));
-
     template <int... Q>
     static Octet spread(Vec x, std::integer_sequence<int, Q...>) {
         return Octet{{spread_vector<Q>(x, std::make_integer_sequence<int, 8>{})...}};
