@@ -18,6 +18,7 @@ namespace karvel {
 
 namespace kernels_baseline {
 int kvmb11(int m, int n, float* a, int ia, float* w);
+int kvmb11_rows(int m, int n, float* rows, float* a, int ia, float* w);
 MinimiserSummary kvva05(int m, int n, float* f, float* x, float dstep, float dmax, float acc,
                         int maxfun, int iprint, float* w, const Residuals& calfun);
 MinimiserSummary kvva05_any_width(int m, int n, float* f, float* x, float dstep, float dmax, float acc,
@@ -26,12 +27,17 @@ MinimiserSummary kvva05_any_width(int m, int n, float* f, float* x, float dstep,
 
 namespace kernels_avx2 {
 int kvmb11(int m, int n, float* a, int ia, float* w);
+int kvmb11_rows(int m, int n, float* rows, float* a, int ia, float* w);
 MinimiserSummary kvva05(int m, int n, float* f, float* x, float dstep, float dmax, float acc,
                         int maxfun, int iprint, float* w, const Residuals& calfun);
 MinimiserSummary kvva05_any_width(int m, int n, float* f, float* x, float dstep, float dmax, float acc,
                                   int maxfun, int iprint, float* w, const Residuals& calfun);
 }  // namespace kernels_avx2
 
+// kvmb11_rows is kvmb11 for a matrix of at most eight rows handed over row
+// by row in rows (leading dimension n), which it works in: the result goes
+// to a, column by column as from kvmb11.
+//
 // kvva05_any_width is kvva05 with its code for any number of variables
 // even where one for a fixed number exists: the two give the same bits,
 // which the tests check.

@@ -171,9 +171,13 @@ constexpr int kRowsHeld = 8;
 /// ordered chain each, the rows of a block side by side.
 class ByRows {
 public:
-    ByRows(float* a, int ia, int m, int n) : a_(a), ia_(ia), m_(m), n_(n), t_(static_cast<std::size_t>(m) * n) {
+    /// The caller's matrix a, copied into rows of its own.
+    ByRows(float* a, int ia, int m, int n)
+        : a_(a), ia_(ia), m_(m), n_(n), own_(static_cast<std::size_t>(m) * n), t_(own_.data()) {
         copy<true>();
     }
+    /// The matrix given row by row in rows, worked there, the result into a.
+    ByRows(float* rows, float* a, int ia, int m, int n) : a_(a), ia_(ia), m_(m), n_(n), t_(rows) {}
     ~ByRows() { copy<false>(); }
     ByRows(const ByRows&) = delete;
     ByRows& operator=(const ByRows&) = delete;
@@ -258,13 +262,13 @@ public:
     }
 
 private:
-    float* row(long i) { return t_.data() + i * n_; }
+    float* row(long i) { return t_ + i * n_; }
 
     /// The caller's columns into the rows when In, else back.
     template <bool In>
     void copy() {
         last_block<kRowsHeld>(static_cast<int>(m_), 0, 0, [&]<int M>(int, int) {
-            float* t = t_.data();
+            float* t = t_;
             for (long j = 0; j < n_; ++j) {
                 float* col = a_ + j * ia_;
 #pragma GCC unroll 8
@@ -304,7 +308,8 @@ private:
     float* a_;
     long ia_;
     long m_, n_;
-    std::vector<float> t_;
+    std::vector<float> own_;
+    float* t_;
 };
 
 /// The generalized inverse of the m x n matrix A, however it is held.
@@ -435,6 +440,18 @@ int kvmb11(int m, int n, float* a, int ia, float* w) {
     }
     ByColumns columns(a, ia, m, n);
     return invert(columns, m, n, w);
+}
+
+int kvmb11_rows(int m, int n, float* rows, float* a, int ia, float* w) {
+    if (m > kRowsHeld) {  // not for rows held: the columns as usual
+        for (long j = 0; j < n; ++j)
+            for (long r = 0; r < m; ++r) a[j * ia + r] = rows[r * n + j];
+        return kvmb11(m, n, a, ia, w);
+    }
+    if (m < 1) return 0;
+    if (m > n) return m + 1;
+    ByRows held(rows, a, ia, m, n);
+    return invert(held, m, n, w);
 }
 
 }  // namespace KARVEL_KERNEL_SET

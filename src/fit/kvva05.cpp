@@ -50,8 +50,8 @@ void print_table(const char* format, const float* v, int len) {
     fmt::write(kChannel, format, values);
 }
 
-// The points of a block of the passes that form their products eight points
-// at a time first.
+// The most points of a block of the passes that form their products eight
+// points at a time first.
 constexpr long kBlockPoints = 64;
 
 /// A copy of n values, in registers when their number N is fixed.
@@ -206,6 +206,8 @@ private:
     // u, v, G u and y; nor for the Jacobian's rows.
     std::vector<float> xi_ = std::vector<float>(n_);
     std::vector<float> jrows_ = std::vector<float>(static_cast<std::size_t>(m_) * n_);
+    // The transposed matrix row by row for the generalized inverse.
+    std::vector<float> rows_;
 };
 
 /// The largest reduction a step of at most the maximum length could bring,
@@ -324,10 +326,25 @@ MinimiserSummary Minimiser<N>::stop(MinimiserOutcome outcome) {
 template <int N>
 bool Minimiser<N>::form_inverse() {
     const long ln = n_, lm = m_;
-    std::copy(jrows_.begin(), jrows_.end(), ginv_);
-    for (int k = 1; k <= n_; ++k)
-        for (int j = 1; j <= n_; ++j) G(j, m_ + k) = j == k ? w_ : 0.0f;
-    if (kvmb11(n_, m_ + n_, ginv_, n_, scratch_) == 0) return true;
+    int rc = 0;
+    if constexpr (N > 0) {
+        // Few rows: the transposed matrix goes to the inverse row by row,
+        // and the Jacobian's columns are its rows.
+        const long row_length = lm + ln;
+        rows_.resize(static_cast<std::size_t>(ln * row_length));
+        for (int k = 0; k < n_; ++k) {
+            float* row = rows_.data() + k * row_length;
+            std::copy(jcol(k), jcol(k) + m_, row);
+            for (int j = 0; j < n_; ++j) row[m_ + j] = j == k ? w_ : 0.0f;
+        }
+        rc = KARVEL_KERNEL_SET::kvmb11_rows(n_, m_ + n_, rows_.data(), ginv_, n_, scratch_);
+    } else {
+        std::copy(jrows_.begin(), jrows_.end(), ginv_);
+        for (int k = 1; k <= n_; ++k)
+            for (int j = 1; j <= n_; ++j) G(j, m_ + k) = j == k ? w_ : 0.0f;
+        rc = kvmb11(n_, m_ + n_, ginv_, n_, scratch_);
+    }
+    if (rc == 0) return true;
     std::fill(ginv_, ginv_ + (lm + ln) * ln, 0.0f);
     return false;
 }
@@ -454,8 +471,8 @@ void Minimiser<N>::update_inverse() {
         alignas(32) float gdx[kBlockPoints * N];
         alignas(32) float jdf[kBlockPoints * N];
         const O dxe = O::per_entry(dx);
-        for (; blocked + kBlockPoints <= m; blocked += kBlockPoints) {
-            for (long b = 0; b < kBlockPoints; b += O::kPoints) {
+        for (long nb; (nb = std::min(kBlockPoints, (m - blocked) / O::kPoints * O::kPoints)) > 0; blocked += nb) {
+            for (long b = 0; b < nb; b += O::kPoints) {
                 const O g = O::load(ginv_ + (blocked + b) * N);
                 const O j = O::load(jrow(blocked + b));
                 const O dfe = O::per_point(df + blocked + b);
@@ -467,7 +484,7 @@ void Minimiser<N>::update_inverse() {
                 p.store(gdx + b * N);
                 t.store(jdf + b * N);
             }
-            for (long b = 0; b < kBlockPoints; ++b) {
+            for (long b = 0; b < nb; ++b) {
                 const float* pb = gdx + b * N;
                 float s = 0.0f;
                 for (int k = 0; k < N; ++k) s = s + pb[k];
@@ -518,8 +535,8 @@ void Minimiser<N>::update_inverse() {
         y.store(values);
         const O ye = O::per_entry(values);
         const typename O::Vec om = typename O::Vec{} + omega;
-        for (; blocked + kBlockPoints <= m; blocked += kBlockPoints) {
-            for (long b = 0; b < kBlockPoints; b += O::kPoints) {
+        for (long nb; (nb = std::min(kBlockPoints, (m - blocked) / O::kPoints * O::kPoints)) > 0; blocked += nb) {
+            for (long b = 0; b < nb; b += O::kPoints) {
                 float* gcols = ginv_ + (blocked + b) * N;
                 O g = O::load(gcols);
                 const O ue = O::per_point(u + blocked + b);
@@ -534,7 +551,7 @@ void Minimiser<N>::update_inverse() {
                 p.store(gy + b * N);
                 t.store(gdf + b * N);
             }
-            for (long b = 0; b < kBlockPoints; ++b) {
+            for (long b = 0; b < nb; ++b) {
                 const float dfi = df[blocked + b];
                 const float* pb = gy + b * N;
                 float s = dfi;

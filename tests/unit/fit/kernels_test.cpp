@@ -29,6 +29,21 @@ TEST(Kernels, InverseSameBitsInBothSets) {
     }
 }
 
+TEST(Kernels, InverseFromRowsSameBits) {
+    std::mt19937 gen(3);
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    for (const auto& [m, n] : {std::pair{5, 41}, {10, 30}}) {  // rows held, and too many to hold
+        std::vector<float> a(static_cast<std::size_t>(m) * n), rows(a.size());
+        for (float& v : a) v = u(gen);
+        for (int j = 0; j < n; ++j)
+            for (int r = 0; r < m; ++r) rows[r * n + j] = a[j * m + r];
+        std::vector<float> b(a.size(), -1.0f), wa(2 * m + n), wb(2 * m + n);
+        EXPECT_EQ(kernels_baseline::kvmb11(m, n, a.data(), m, wa.data()),
+                  kernels_baseline::kvmb11_rows(m, n, rows.data(), b.data(), m, wb.data()));
+        EXPECT_TRUE(same_bits(a, b)) << m << " x " << n;
+    }
+}
+
 /// A peak on a sloping background, fitted from a start away from the
 /// optimum with a line and n - 2 bumps of fixed place and width.
 struct Fitted {
