@@ -588,26 +588,34 @@ void Minimiser<N>::update_inverse() {
     // Broyden's update of the Jacobian, eight rows at a time: the rows'
     // coefficients (df - J dx) / theta, the columns, then the rows.
     long i = 0;
-    {
-        const Vec8 th = Vec8{} + theta;
+    const Vec8 th = Vec8{} + theta;
+    if constexpr (N > 0) {
+        // dx in registers: the stores below could otherwise be taken to
+        // change it.
+        using O = Octet<N>;
+        const O dxe = O::per_entry(dx);
+        Vec8 dxk[N];
+        for (int k = 0; k < N; ++k) dxk[k] = Vec8{} + dx[k];
+        for (; i + 8 <= m; i += 8) {
+            Vec8 c = load8(df + i);
+            for (int k = 0; k < N; ++k) c = c - load8(jcol(k) + i) * dxk[k];
+            c = c / th;
+            for (int k = 0; k < N; ++k) store8(jcol(k) + i, load8(jcol(k) + i) + c * dxk[k]);
+            const O ce = O::per_point(c);
+            O r = O::load(jrow(i));
+            for (int q = 0; q < N; ++q) r.v[q] = r.v[q] + dxe.v[q] * ce.v[q];
+            r.store(jrow(i));
+        }
+    } else {
         for (; i + 8 <= m; i += 8) {
             Vec8 c = load8(df + i);
             for (int k = 0; k < n; ++k) c = c - load8(jcol(k) + i) * dx[k];
             c = c / th;
             for (int k = 0; k < n; ++k) store8(jcol(k) + i, load8(jcol(k) + i) + c * dx[k]);
-            if constexpr (N > 0) {
-                using O = Octet<N>;
-                const O dxe = O::per_entry(dx);
-                const O ce = O::per_point(c);
-                O r = O::load(jrow(i));
-                for (int q = 0; q < N; ++q) r.v[q] = r.v[q] + dxe.v[q] * ce.v[q];
-                r.store(jrow(i));
-            } else {
-                for (int l = 0; l < 8; ++l) {
-                    L r = L::load(jrow(i + l), n);
-                    r.add_product(dxv, c[l]);
-                    r.store(jrow(i + l));
-                }
+            for (int l = 0; l < 8; ++l) {
+                L r = L::load(jrow(i + l), n);
+                r.add_product(dxv, c[l]);
+                r.store(jrow(i + l));
             }
         }
     }
