@@ -158,8 +158,6 @@ private:
     int m_, n_;
 };
 
-using Bits8 = unsigned __attribute__((vector_size(32)));
-
 /// The most rows a matrix may have to be held row by row.
 constexpr int kRowsHeld = 8;
 
@@ -197,14 +195,13 @@ public:
         // only when larger, so a NaN never is); then the first place of the
         // largest of all: the place the scan in order keeps.
         const float* x = row(k - 1);
-        const Bits8 magnitude = Bits8{} + 0x7fffffffu;
         using Index8 = int __attribute__((vector_size(32)));
         Vec8 largest{};
         Index8 place = Index8{} + k;
         Index8 at = Index8{0, 1, 2, 3, 4, 5, 6, 7} + k;  // 1-based places of the eight entries
         long j = k - 1;
         for (; j + 8 <= n_; j += 8, at += 8) {
-            const Vec8 v = reinterpret_cast<Vec8>(reinterpret_cast<Bits8>(load8(x + j)) & magnitude);
+            const Vec8 v = abs8(load8(x + j));
             const Index8 larger = v > largest;
             largest = larger ? v : largest;
             place = larger ? at : place;

@@ -89,6 +89,9 @@ using Vec8 = float __attribute__((vector_size(32)));
 using Unaligned8 = float __attribute__((vector_size(32), aligned(4), may_alias));
 inline Vec8 load8(const float* p) { return *reinterpret_cast<const Unaligned8*>(p); }
 inline void store8(float* p, Vec8 v) { *reinterpret_cast<Unaligned8*>(p) = v; }
+using Bits8 = unsigned __attribute__((vector_size(32)));
+/// |v| lane by lane, as std::fabs: the sign bit cleared.
+inline Vec8 abs8(Vec8 v) { return reinterpret_cast<Vec8>(reinterpret_cast<Bits8>(v) & (Bits8{} + 0x7fffffffu)); }
 
 /// The entries of eight points side by side in an array that holds the N
 /// entries of each point together (8N values), as N vectors of eight: lane l
