@@ -54,6 +54,14 @@ void print_table(const char* format, const float* v, int len) {
 // points at a time first.
 constexpr long kBlockPoints = 64;
 
+/// The values of lanes a as lanes of another kind (N > 0).
+template <class To, class From>
+To convert(const From& a) {
+    float values[8] = {};
+    a.store(values);
+    return To::load(values, 8);
+}
+
 /// A copy of n values, in registers when their number N is fixed.
 template <int N>
 struct Vals {
@@ -204,8 +212,9 @@ private:
     bool correction_pending_ = false;
     // The numerators of xi: the work space has no room left for them beside
     // u, v, G u and y; nor for the Jacobian's rows.
-    std::vector<float> xi_ = std::vector<float>(n_);
-    std::vector<float> jrows_ = std::vector<float>(static_cast<std::size_t>(m_) * n_);
+    // Both with room for Wide<N> to read eight values at the last entries.
+    std::vector<float> xi_ = std::vector<float>(n_ + 8);
+    std::vector<float> jrows_ = std::vector<float>(static_cast<std::size_t>(m_) * n_ + 8);
     // The transposed matrix row by row for the generalized inverse.
     std::vector<float> rows_;
 };
@@ -339,7 +348,7 @@ bool Minimiser<N>::form_inverse() {
         }
         rc = KARVEL_KERNEL_SET::kvmb11_rows(n_, m_ + n_, rows_.data(), ginv_, n_, scratch_);
     } else {
-        std::copy(jrows_.begin(), jrows_.end(), ginv_);
+        std::copy(jrows_.data(), jrows_.data() + lm * ln, ginv_);
         for (int k = 1; k <= n_; ++k)
             for (int j = 1; j <= n_; ++j) G(j, m_ + k) = j == k ? w_ : 0.0f;
         rc = kvmb11(n_, m_ + n_, ginv_, n_, scratch_);
@@ -468,9 +477,12 @@ void Minimiser<N>::update_inverse() {
         // In blocks of points: the products of G' dx and of J' df first,
         // eight points at a time, then the sums point by point.
         using O = Octet<N>;
+        using W = Wide<N>;
         alignas(32) float gdx[kBlockPoints * N];
-        alignas(32) float jdf[kBlockPoints * N];
+        alignas(32) float jdf[kBlockPoints * N + 8];
         const O dxe = O::per_entry(dx);
+        W guw = convert<W>(gu);
+        W yw = convert<W>(y);
         for (long nb; (nb = std::min(kBlockPoints, (m - blocked) / O::kPoints * O::kPoints)) > 0; blocked += nb) {
             for (long b = 0; b < nb; b += O::kPoints) {
                 const O g = O::load(ginv_ + (blocked + b) * N);
@@ -490,10 +502,12 @@ void Minimiser<N>::update_inverse() {
                 for (int k = 0; k < N; ++k) s = s + pb[k];
                 u[blocked + b] = s;
                 omega = omega + s * s;
-                gu.add_product(L::load(ginv_ + (blocked + b) * N, N), s);
-                y.add(L::load(jdf + b * N, N));
+                guw.add_product(W::load(ginv_ + (blocked + b) * N, N), s);  // G has m + n columns
+                yw.add(W::load(jdf + b * N, N));
             }
         }
+        gu = convert<L>(guw);
+        y = convert<L>(yw);
     }
     for (long i = blocked; i < m; ++i) {
         const L g = L::load(ginv_ + i * n, n);  // G(., i + 1)
@@ -527,8 +541,10 @@ void Minimiser<N>::update_inverse() {
         // of G' y and of G df, eight points at a time; then the sums point
         // by point.
         using O = Octet<N>;
+        using W = Wide<N>;
         alignas(32) float gy[kBlockPoints * N];
-        alignas(32) float gdf[kBlockPoints * N];
+        alignas(32) float gdf[kBlockPoints * N + 8];
+        W xiw = convert<W>(xis);
         float values[N];
         gu.store(values);
         const O gue = O::per_entry(values);
@@ -559,9 +575,10 @@ void Minimiser<N>::update_inverse() {
                 v[blocked + b] = s;
                 eta = eta + dfi * s;
                 zeta = zeta + s * s;
-                xis.subtract(L::load(gdf + b * N, N));
+                xiw.subtract(W::load(gdf + b * N, N));
             }
         }
+        xis = convert<L>(xiw);
     }
     for (long i = blocked; i < m; ++i) {
         float* gcol = ginv_ + i * n;
@@ -648,19 +665,21 @@ void Minimiser<N>::update_inverse() {
 template <int N>
 template <bool Correct>
 void Minimiser<N>::gradient_pass(float* g, float* d) {
-    using L = Lanes<N>;
     const int n = width();
     const long m = m_;
     const float* v = scratch_;
-    const L xi = L::load(xi_.data(), n);
+    // One vector a point: the rows of J and the columns of G (m + n of
+    // them) have room to read eight values at each of the m points.
+    using W = Wide<N>;
+    const W xi = W::load(xi_.data(), n);
     if constexpr (Correct) correct_columns(m, m + n);  // the damping columns
-    L sg = L::zero(g, n);
-    L sd = L::zero(d, n);
+    W sg = W::zero(g, n);
+    W sd = W::zero(d, n);
     for (long i = 0; i < m; ++i) {
         const float fi = fbest_[i];
-        sg.subtract_product(L::load(jrow(i), n), fi);
+        sg.subtract_product(W::load(jrow(i), n), fi);
         float* gcol = ginv_ + i * n;  // G(., i + 1)
-        L gi = L::load(gcol, n);
+        W gi = W::load(gcol, n);
         if constexpr (Correct) {
             gi.add_product(xi, v[i]);
             gi.store(gcol);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <type_traits>
 #include <utility>
 
 namespace karvel {
@@ -92,6 +93,31 @@ inline void store8(float* p, Vec8 v) { *reinterpret_cast<Unaligned8*>(p) = v; }
 using Bits8 = unsigned __attribute__((vector_size(32)));
 /// |v| lane by lane, as std::fabs: the sign bit cleared.
 inline Vec8 abs8(Vec8 v) { return reinterpret_cast<Vec8>(reinterpret_cast<Bits8>(v) & (Bits8{} + 0x7fffffffu)); }
+
+/// Five to eight values in the lanes of one vector of eight, read eight at
+/// a time from where eight values can be read (the lanes past N then hold
+/// whatever follows and are never stored): the point-by-point sums over
+/// entries already formed, in one vector operation each.
+template <int N>
+struct WideLanes {
+    static_assert(N > 4 && N <= 8);
+    Vec8 v;
+
+    static WideLanes load(const float* p, int /*n*/) { return {load8(p)}; }
+    static WideLanes zero(float* /*home*/, int /*n*/) { return {Vec8{}}; }
+    void store(float* p) const {
+        for (int k = 0; k < N; ++k) p[k] = v[k];
+    }
+    void add_product(const WideLanes& a, float s) { v = v + a.v * s; }
+    void subtract_product(const WideLanes& a, float s) { v = v - a.v * s; }
+    void add(const WideLanes& a) { v = v + a.v; }
+    void subtract(const WideLanes& a) { v = v - a.v; }
+};
+
+/// One vector for the N values of a point: Lanes<N> up to four, WideLanes<N>
+/// for five to eight, which reads eight values where it loads.
+template <int N>
+using Wide = std::conditional_t<(N > 4 && N <= 8), WideLanes<N>, Lanes<N>>;
 
 /// The entries of eight points side by side in an array that holds the N
 /// entries of each point together (8N values), as N vectors of eight: lane l
