@@ -146,9 +146,11 @@ public:
                       [&]<int B>(int i, int r) { block_update<B, false>(a_, ia_, p, i, j0, n_, s + r, nullptr); });
         }
     }
-    /// Row l of the back-substitution in the columns j0, ..., n - 1, against
-    /// the rows i0, ..., i1 - 1.
-    void back_columns(int l, int i0, int i1, int j0, float wl, float all) {
+    /// Row l of the back-substitution in the columns j0, ..., n - 1: the
+    /// rows i0, ..., i1 - 1 against it (update_rows with the sums t), then
+    /// its new entries from them.
+    void back_substitute(int l, int i0, int i1, int j0, const float* t, float wl, float all) {
+        update_rows(l, i0, i1, j0, t, nullptr);
         in_blocks(j0, n_, [&]<int B>(int j, int) { block_back_columns<B>(a_, ia_, l, i0, i1, j, wl, all); });
     }
 
@@ -230,30 +232,35 @@ public:
         last_block<kRowsHeld>(i1 - i0, i0, 0, [&]<int B>(int i, int) { products<B, false>(p, i, j0, s); });
     }
     void update_rows(int p, int i0, int i1, int j0, const float* s, float* q) {
-        const float* xp = row(p);
-        for (int r = 0; r < i1 - i0; ++r) {
-            float* x = row(i0 + r);
-            const Vec8 sr = Vec8{} + s[r];
-            long j = j0;
-            for (; j + 8 <= n_; j += 8) store8(x + j, load8(x + j) - sr * load8(xp + j));
-            for (; j < n_; ++j) x[j] = x[j] - s[r] * xp[j];
-        }
-        if (q != nullptr)
-            last_block<kRowsHeld>(i1 - i0, i0, 0, [&]<int B>(int i, int) { products<B, true>(0, i, j0, q); });
+        last_block<kRowsHeld>(i1 - i0, i0, 0, [&]<int B>(int i, int) { update_block<B>(p, i, j0, s, q); });
     }
-    void back_columns(int l, int i0, int i1, int j0, float wl, float all) {
+    /// The rows' update and row l's new entries, eight columns at a time.
+    void back_substitute(int l, int i0, int i1, int j0, const float* t, float wl, float all) {
         float* xl = row(l);
+        const int rows = i1 - i0;
+        float ail[kRowsHeld];
+        for (int r = 0; r < rows; ++r) ail[r] = (*this)(i0 + r + 1, l + 1);
         const Vec8 wv = Vec8{} + -wl;
         const Vec8 av = Vec8{} + all;
         long j = j0;
         for (; j + 8 <= n_; j += 8) {
-            Vec8 s = wv * load8(xl + j);
-            for (int i = i0; i < i1; ++i) s = s - (Vec8{} + (*this)(i + 1, l + 1)) * load8(row(i) + j);
+            const Vec8 pl = load8(xl + j);
+            Vec8 s = wv * pl;
+            for (int r = 0; r < rows; ++r) {
+                float* xi = row(i0 + r) + j;
+                const Vec8 v = load8(xi) - (Vec8{} + t[r]) * pl;
+                store8(xi, v);
+                s = s - (Vec8{} + ail[r]) * v;
+            }
             store8(xl + j, s / av);
         }
         for (; j < n_; ++j) {
             float s = -wl * xl[j];
-            for (int i = i0; i < i1; ++i) s = s - (*this)(i + 1, l + 1) * row(i)[j];
+            for (int r = 0; r < rows; ++r) {
+                float* xi = row(i0 + r) + j;
+                *xi = *xi - t[r] * xl[j];
+                s = s - ail[r] * *xi;
+            }
             xl[j] = s / all;
         }
     }
@@ -278,6 +285,44 @@ private:
                 }
             }
         });
+    }
+
+    /// A(i0 + r, j) = A(i0 + r, j) - s[r] A(p, j) for the B rows and
+    /// j = j0, ..., n - 1; unless q is null, with q[r] = q[r] + A(i0 + r, j)^2
+    /// of the new entries in order, the B rows side by side.
+    template <int B>
+    void update_block(int p, int i0, int j0, const float* s, float* q) {
+        const float* xp = row(p);
+        float* x[B];
+        Vec8 sr[B];
+        float acc[B];
+        for (int r = 0; r < B; ++r) {
+            x[r] = row(i0 + r);
+            sr[r] = Vec8{} + s[r];
+            acc[r] = q != nullptr ? q[r] : 0.0f;
+        }
+        long j = j0;
+        for (; j + 8 <= n_; j += 8) {
+            const Vec8 pj = load8(xp + j);
+            Vec8 squares[B];
+            for (int r = 0; r < B; ++r) {
+                const Vec8 v = load8(x[r] + j) - sr[r] * pj;
+                store8(x[r] + j, v);
+                squares[r] = v * v;
+            }
+            if (q != nullptr)
+                for (int l = 0; l < 8; ++l)
+                    for (int r = 0; r < B; ++r) acc[r] = acc[r] + squares[r][l];
+        }
+        for (; j < n_; ++j) {
+            for (int r = 0; r < B; ++r) {
+                const float v = x[r][j] - s[r] * xp[j];
+                x[r][j] = v;
+                acc[r] = acc[r] + v * v;
+            }
+        }
+        if (q != nullptr)
+            for (int r = 0; r < B; ++r) q[r] = acc[r];
     }
 
     /// s[r] = s[r] + A(p, j) A(i0 + r, j) (A(i0 + r, j)^2 when Self) for
@@ -388,9 +433,8 @@ int invert(Matrix& A, int m, int n, float* w) {
         float* t = sums.data();
         std::fill(t, t + (m - k + 1), 0.0f);
         A.row_products(l - 1, k - 1, m, k - 1, t);
-        A.update_rows(l - 1, k - 1, m, k - 1, t, nullptr);
+        A.back_substitute(l - 1, k - 1, m, k - 1, t, W(l), A(l, l));
         for (int i = k; i <= m; ++i) W(i) = -t[i - k] * W(l);
-        A.back_columns(l - 1, k - 1, m, k - 1, W(l), A(l, l));
         float s = 1.0f - W(l) * W(l);
         for (int i = k; i <= m; ++i) {
             s = s - A(i, l) * W(i);

@@ -45,7 +45,8 @@ TEST(Kernels, InverseFromRowsSameBits) {
 }
 
 /// A peak on a sloping background, fitted from a start away from the
-/// optimum with a line and n - 2 bumps of fixed place and width.
+/// optimum with a line (a level when n = 1) and n - 2 bumps of fixed place
+/// and width.
 struct Fitted {
     MinimiserSummary summary{};
     std::vector<float> x, f, w;
@@ -61,7 +62,7 @@ Fitted fit(Minimiser minimiser, int m, int n) {
         for (int i = 0; i < mm; ++i) {
             const float t = static_cast<float>(i) / mm;
             float y = 0.3f + 0.1f * t + std::exp(-(t - 0.4f) * (t - 0.4f) * 20.0f);
-            float c = x[0] + x[1] * t;
+            float c = n > 1 ? x[0] + x[1] * t : x[0];
             for (int k = 2; k < n; ++k) c = c + x[k] * std::exp(-(t - 0.1f * k) * (t - 0.1f * k) * 20.0f);
             f[i] = c - y;
         }
