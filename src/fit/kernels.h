@@ -1,9 +1,10 @@
-/// The minimiser and the generalized inverse come in two sets of machine
-/// code from one source: one for every x86-64 processor, one for those with
-/// AVX2, whose wider vectors run twice the rows of the sums over a row's
-/// entries at once. Both sets do the same operations in the same order, with
-/// no fused multiply-add, so they give the same results to the bit; kvva05
-/// and kvmb11 (numeric.h) take the faster set the processor can run.
+/// The minimiser, the generalized inverse and the standard errors come in
+/// two sets of machine code from one source: one for every x86-64
+/// processor, one for those with AVX2, whose wider vectors run twice the
+/// rows of the sums over a row's entries at once. Both sets do the same
+/// operations in the same order, with no fused multiply-add, so they give
+/// the same results to the bit; kvva05, kvmb11 and kvserr (numeric.h) take
+/// the faster set the processor can run.
 #pragma once
 
 #include "fit/numeric.h"
@@ -18,6 +19,7 @@ namespace karvel {
 
 namespace kernels_baseline {
 int kvmb11(int m, int n, float* a, int ia, float* w);
+void kvserr(int m, int n, const float* f, const float* x, const float* g, float& ss, float* v, float* sigma);
 int kvmb11_rows(int m, int n, float* rows, float* a, int ia, float* w);
 MinimiserSummary kvva05(int m, int n, float* f, float* x, float dstep, float dmax, float acc,
                         int maxfun, int iprint, float* w, const Residuals& calfun);
@@ -27,6 +29,7 @@ MinimiserSummary kvva05_any_width(int m, int n, float* f, float* x, float dstep,
 
 namespace kernels_avx2 {
 int kvmb11(int m, int n, float* a, int ia, float* w);
+void kvserr(int m, int n, const float* f, const float* x, const float* g, float& ss, float* v, float* sigma);
 int kvmb11_rows(int m, int n, float* rows, float* a, int ia, float* w);
 MinimiserSummary kvva05(int m, int n, float* f, float* x, float dstep, float dmax, float acc,
                         int maxfun, int iprint, float* w, const Residuals& calfun);

@@ -1,9 +1,8 @@
-/// Statistics after a fit: standard errors, correlations, R-factor,
-/// reduced chi-squared and the chi-squared probability.
+/// Statistics after a fit: correlations, R-factor, reduced chi-squared and
+/// the chi-squared probability (the standard errors are in kvserr.cpp).
 #include <algorithm>
 #include <cmath>
 
-#include "fit/lanes.h"
 #include "fit/numeric.h"
 #include "core/records.h"
 
@@ -16,64 +15,7 @@ constexpr int kItmax = 100000;
 constexpr double kEps = 3.0e-16;
 constexpr double kFpmin = 1.0e-30;
 
-/// v(k1, k2) = G(k1, 1) G(k2, 1) + ... + G(k1, m) G(k2, m) for the n x n
-/// pairs (leading dimension n), G(k, i) being g[(k - 1) + (i - 1) * n].
-template <int N>
-void covariance_sums(long m, int n, const float* g, float* v) {
-    using L = Lanes<N>;
-    if constexpr (N > 0) {
-        L acc[N];
-        for (L& a : acc) a = L::zero(nullptr, n);
-        for (long i = 0; i < m; ++i) {
-            const float* gi = g + i * N;
-            const L col = L::load(gi, N);
-#pragma GCC unroll 8
-            for (int k2 = 0; k2 < N; ++k2) acc[k2].add_product(col, gi[k2]);
-        }
-        for (int k2 = 0; k2 < N; ++k2) acc[k2].store(v + k2 * N);
-    } else {
-        const long nn = static_cast<long>(n) * n;
-        std::fill(v, v + nn, 0.0f);
-        for (long i = 0; i < m; ++i) {
-            const float* gi = g + i * n;
-            for (int k2 = 0; k2 < n; ++k2) {
-                const float g2 = gi[k2];
-                float* vk = v + static_cast<long>(k2) * n;
-                for (int k1 = 0; k1 < n; ++k1) vk[k1] = vk[k1] + gi[k1] * g2;
-            }
-        }
-    }
-}
-
 }  // namespace
-
-void kvserr(int m, int n, const float* f, const float* x, const float* g, float& ss, float* v,
-            float* sigma) {
-    ss = 0.0f;
-    for (int i = 0; i < m; ++i) ss = ss + f[i] * f[i];
-    // V(k1, k2) = sum over i of G(k1, i) G(k2, i) / (x(k1) x(k2)): the n * n
-    // sums run side by side, in one pass over the columns of G, each in the
-    // order of i.
-    with_width(n, [&]<int N>() { covariance_sums<N>(m, n, g, v); });
-    for (int k2 = 1; k2 <= n; ++k2) {
-        for (int k1 = 1; k1 <= n; ++k1) {
-            float& vk = v[(k1 - 1) + (k2 - 1) * n];
-            const float denom = x[k1 - 1] * x[k2 - 1];
-            if (x[k1 - 1] == 0.0f || x[k2 - 1] == 0.0f) {
-                // A variable that ended at zero has no relative error.
-                vk = 0.0f;
-                continue;
-            }
-            vk = vk / denom;
-        }
-    }
-    for (int k = 1; k <= n; ++k) {
-        if (m > n)
-            sigma[k - 1] = std::sqrt(v[(k - 1) + (k - 1) * n] * ss / static_cast<float>(m - n));
-        else
-            sigma[k - 1] = 0.0f;
-    }
-}
 
 void covnor(float* v, int n) {
     auto V = [v, n](int i, int j) -> float& { return v[(i - 1) + (j - 1) * n]; };

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "fit/kernels.h"
 #include "fit/numeric.h"
 #include "core/records.h"
 
@@ -119,23 +120,31 @@ TEST(Covnor, CorrelationsWithAZeroVarianceVariable) {
     for (int i = 0; i < 9; ++i) EXPECT_NEAR(v[i], expect[i], 1e-4f) << i;
 }
 
-// The sums of every width, side by side or not, give the bits of a plain
-// sum over the points in their order.
+// The sums of every width, side by side or not, in both sets of kernels,
+// give the bits of a plain sum over the points in their order; G holds just
+// the m columns read.
 TEST(Kvserr, SameBitsAsThePlainSums) {
-    for (int n : {1, 3, 5, 8, 11}) {
-        const int m = 203;
-        std::vector<float> g(static_cast<std::size_t>(m + n) * n), f(m, 0.5f), x(n);
-        for (std::size_t j = 0; j < g.size(); ++j) g[j] = std::sin(0.37f * static_cast<float>(j)) * 3.0f;
-        for (int k = 0; k < n; ++k) x[k] = 0.25f + 0.5f * static_cast<float>(k);
-        std::vector<float> v(static_cast<std::size_t>(n) * n), sigma(n);
-        float ss = 0.0f;
-        kvserr(m, n, f.data(), x.data(), g.data(), ss, v.data(), sigma.data());
-        for (int k1 = 0; k1 < n; ++k1)
-            for (int k2 = 0; k2 < n; ++k2) {
-                float s = 0.0f;
-                for (int i = 0; i < m; ++i) s = s + g[k1 + i * n] * g[k2 + i * n];
-                EXPECT_EQ(v[k1 + k2 * n], s / (x[k1] * x[k2])) << n << ": " << k1 << "," << k2;
-            }
+    for (auto* serr : {&kernels_baseline::kvserr, &kernels_avx2::kvserr}) {
+        if (serr == &kernels_avx2::kvserr && !avx2_kernels()) continue;
+        for (int n : {1, 3, 5, 8, 11}) {
+            const int m = 203;
+            std::vector<float> g(static_cast<std::size_t>(m) * n), f(m, 0.5f), x(n);
+            for (std::size_t j = 0; j < g.size(); ++j) g[j] = std::sin(0.37f * static_cast<float>(j)) * 3.0f;
+            for (int k = 0; k < n; ++k) x[k] = 0.25f + 0.5f * static_cast<float>(k);
+            std::vector<float> v(static_cast<std::size_t>(n) * n), sigma(n);
+            float ss = 0.0f;
+            for (int i = 0; i < m; ++i) f[i] = std::cos(0.21f * static_cast<float>(i));
+            serr(m, n, f.data(), x.data(), g.data(), ss, v.data(), sigma.data());
+            float plain = 0.0f;
+            for (int i = 0; i < m; ++i) plain = plain + f[i] * f[i];
+            EXPECT_EQ(ss, plain) << n;
+            for (int k1 = 0; k1 < n; ++k1)
+                for (int k2 = 0; k2 < n; ++k2) {
+                    float s = 0.0f;
+                    for (int i = 0; i < m; ++i) s = s + g[k1 + i * n] * g[k2 + i * n];
+                    EXPECT_EQ(v[k1 + k2 * n], s / (x[k1] * x[k2])) << n << ": " << k1 << "," << k2;
+                }
+        }
     }
 }
 
