@@ -64,6 +64,27 @@ TEST(Chisq, SecondFitShiftsTheOldValues) {
     EXPECT_EQ(chichi.fitno, fits + 2);
 }
 
+// Eight points at a time and the rest one by one: the sums of a plain loop,
+// bit for bit, with points left out of either sum (a zero model value, a
+// ratio of 10000 or more, an error of 0 or 1) in every place of a vector.
+TEST(Chisq, SameBitsAsThePlainSums) {
+    const int m = 29;
+    std::vector<float> y(m), e(m), yc(m);
+    for (int i = 0; i < m; ++i) {
+        y[i] = 5.0f + std::sin(0.7f * static_cast<float>(i)) * 4.0f;
+        yc[i] = i % 5 == 3 ? 0.0f : i % 7 == 2 ? y[i] / 20000.0f : y[i] + std::cos(1.3f * static_cast<float>(i));
+        e[i] = i % 6 == 1 ? 1.0f : i % 9 == 4 ? 0.0f : 0.5f + 0.1f * static_cast<float>(i);
+    }
+    float rsum = 0.0f, csum = 0.0f;
+    for (int i = 0; i < m; ++i) {
+        if (yc[i] != 0.0f && y[i] / yc[i] < 10000.0f) rsum = rsum + std::fabs((yc[i] - y[i]) / yc[i]);
+        if (e[i] != 0.0f && e[i] != 1.0f) csum = csum + (yc[i] - y[i]) * (yc[i] - y[i]) / (e[i] * e[i]);
+    }
+    kvchsq(y.data(), e.data(), yc.data(), m, 2, chichi);
+    EXPECT_EQ(chichi.rfac, 100.0f * rsum / static_cast<float>(m));
+    EXPECT_EQ(chichi.chisq, csum / static_cast<float>(m - 2));
+}
+
 TEST(Chisq, NotFiniteSkipsTheProbability) {
     // (1e30 - 0)^2 overflows to infinity; a NaN model value gives NaN.
     const float y[3] = {1e30f, 1e30f, 1e30f}, e[3] = {2, 2, 2};
