@@ -6,6 +6,7 @@
 // avx2_kernels_shared_code finds one left out.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cstdlib>
 #include <optional>
 #include <utility>

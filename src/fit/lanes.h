@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstring>
 #include <type_traits>
 #include <utility>
 
@@ -85,11 +86,15 @@ struct Lanes {
 };
 
 /// Eight single-precision values side by side, and their loads and stores
-/// anywhere in an array of floats.
+/// anywhere in an array of floats (copies, which the compiler makes single
+/// unaligned vector moves).
 using Vec8 = float __attribute__((vector_size(32)));
-using Unaligned8 = float __attribute__((vector_size(32), aligned(4), may_alias));
-inline Vec8 load8(const float* p) { return *reinterpret_cast<const Unaligned8*>(p); }
-inline void store8(float* p, Vec8 v) { *reinterpret_cast<Unaligned8*>(p) = v; }
+inline Vec8 load8(const float* p) {
+    Vec8 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+inline void store8(float* p, Vec8 v) { std::memcpy(p, &v, sizeof v); }
 using Bits8 = unsigned __attribute__((vector_size(32)));
 /// |v| lane by lane, as std::fabs: the sign bit cleared.
 inline Vec8 abs8(Vec8 v) { return reinterpret_cast<Vec8>(reinterpret_cast<Bits8>(v) & (Bits8{} + 0x7fffffffu)); }
