@@ -212,6 +212,11 @@ private:
     bool correction_pending_ = false;
     // The numerators of xi: the work space has no room left for them beside
     // u, v, G u and y; nor for the Jacobian's rows.
+    // Broyden's update of the Jacobian's columns, when it waits for the
+    // pass of the Marquardt sums: the rows' coefficients and dx.
+    bool columns_pending_ = false;
+    std::vector<float> coef_ = std::vector<float>(m_);
+    std::vector<float> broyden_dx_ = std::vector<float>(n_);
     // Both with room for Wide<N> to read eight values at the last entries.
     std::vector<float> xi_ = std::vector<float>(n_ + 8);
     std::vector<float> jrows_ = std::vector<float>(static_cast<std::size_t>(m_) * n_ + 8);
@@ -314,6 +319,11 @@ MinimiserSummary Minimiser<N>::stop(MinimiserOutcome outcome) {
     if (correction_pending_) {  // the inverse is handed back
         correct_columns(0, static_cast<long>(m_) + n_);
         correction_pending_ = false;
+    }
+    if (columns_pending_) {  // and the Jacobian, in the work space
+        for (int k = 0; k < n_; ++k)
+            for (long i = 0; i < m_; ++i) jcol(k)[i] = jcol(k)[i] + coef_[i] * broyden_dx_[k];
+        columns_pending_ = false;
     }
     if (print_ != 0) {
         if (outcome == MinimiserOutcome::NoLongerDecreasing) fmt::write(kChannel, kNoProgressLine);
@@ -603,7 +613,14 @@ void Minimiser<N>::update_inverse() {
     for (int k = 0; k < n; ++k) zeta = zeta + v[m + k] * v[m + k];
 
     // Broyden's update of the Jacobian, eight rows at a time: the rows'
-    // coefficients (df - J dx) / theta, the columns, then the rows.
+    // coefficients c = (df - J dx) / theta, the columns J + c dx', then the
+    // rows. Unless the inverse is formed afresh next, the columns' update is
+    // left to the pass of the Marquardt sums, which reads them anyway; the
+    // coefficients wait in coef_.
+    const bool fresh = 0.01f * zeta <= std::fabs(eta - zeta);
+    columns_pending_ = !fresh;
+    float* coef = coef_.data();
+    std::copy(dx, dx + n, broyden_dx_.data());
     long i = 0;
     const Vec8 th = Vec8{} + theta;
     if constexpr (N > 0) {
@@ -617,7 +634,11 @@ void Minimiser<N>::update_inverse() {
             Vec8 c = load8(df + i);
             for (int k = 0; k < N; ++k) c = c - load8(jcol(k) + i) * dxk[k];
             c = c / th;
-            for (int k = 0; k < N; ++k) store8(jcol(k) + i, load8(jcol(k) + i) + c * dxk[k]);
+            if (fresh) {
+                for (int k = 0; k < N; ++k) store8(jcol(k) + i, load8(jcol(k) + i) + c * dxk[k]);
+            } else {
+                store8(coef + i, c);
+            }
             const O ce = O::per_point(c);
             O r = O::load(jrow(i));
             for (int q = 0; q < N; ++q) r.v[q] = r.v[q] + dxe.v[q] * ce.v[q];
@@ -628,7 +649,11 @@ void Minimiser<N>::update_inverse() {
             Vec8 c = load8(df + i);
             for (int k = 0; k < n; ++k) c = c - load8(jcol(k) + i) * dx[k];
             c = c / th;
-            for (int k = 0; k < n; ++k) store8(jcol(k) + i, load8(jcol(k) + i) + c * dx[k]);
+            if (fresh) {
+                for (int k = 0; k < n; ++k) store8(jcol(k) + i, load8(jcol(k) + i) + c * dx[k]);
+            } else {
+                store8(coef + i, c);
+            }
             for (int l = 0; l < 8; ++l) {
                 L r = L::load(jrow(i + l), n);
                 r.add_product(dxv, c[l]);
@@ -640,13 +665,17 @@ void Minimiser<N>::update_inverse() {
         float c = df[i];
         for (int k = 0; k < n; ++k) c = c - jcol(k)[i] * dx[k];
         c = c / theta;
-        for (int k = 0; k < n; ++k) jcol(k)[i] = jcol(k)[i] + c * dx[k];
+        if (fresh) {
+            for (int k = 0; k < n; ++k) jcol(k)[i] = jcol(k)[i] + c * dx[k];
+        } else {
+            coef[i] = c;
+        }
         L r = L::load(jrow(i), n);
         r.add_product(dxv, c);
         r.store(jrow(i));
     }
 
-    if (0.01f * zeta <= std::fabs(eta - zeta)) {
+    if (fresh) {
         inverse_ok_ = form_inverse();
         return;
     }
@@ -775,12 +804,20 @@ MinimiserSummary Minimiser<N>::run() {
             float gamma = 0.0f;
             {
                 const long m = m_;
+                const bool update = columns_pending_;
+                const float* coef = coef_.data();
+                const float* bdx = broyden_dx_.data();
                 long i = 0;
                 for (; i + 8 <= m; i += 8) {
                     Vec8 jd{};
                     Vec8 jg{};
+                    const Vec8 c = update ? load8(coef + i) : Vec8{};
                     for (int k = 0; k < n; ++k) {
-                        const Vec8 col = load8(jcol(k) + i);
+                        Vec8 col = load8(jcol(k) + i);
+                        if (update) {
+                            col = col + c * bdx[k];
+                            store8(jcol(k) + i, col);
+                        }
                         jd = jd + col * d[k];
                         jg = jg + col * g[k];
                     }
@@ -795,12 +832,14 @@ MinimiserSummary Minimiser<N>::run() {
                     float jd = 0.0f;
                     float jg = 0.0f;
                     for (int k = 0; k < n; ++k) {
+                        if (update) jcol(k)[i] = jcol(k)[i] + coef[i] * bdx[k];
                         jd = jd + jcol(k)[i] * d[k];
                         jg = jg + jcol(k)[i] * g[k];
                     }
                     jd2 = jd2 + jd * jd;
                     gamma = gamma + jg * jg;
                 }
+                columns_pending_ = false;
             }
             pi = 2.0f * sgd - jd2;
             if (small_predicted_reduction(e, pi)) return stop(MinimiserOutcome::Converged);
