@@ -166,6 +166,7 @@ private:
     template <bool Correct>
     [[gnu::noinline]] void gradient_pass(float* g, float* d);
     void correct_columns(long i0, long i1);
+    void apply_pending_columns();
 
     int m_, n_;
     float* f_;
@@ -320,11 +321,7 @@ MinimiserSummary Minimiser<N>::stop(MinimiserOutcome outcome) {
         correct_columns(0, static_cast<long>(m_) + n_);
         correction_pending_ = false;
     }
-    if (columns_pending_) {  // and the Jacobian, in the work space
-        for (int k = 0; k < n_; ++k)
-            for (long i = 0; i < m_; ++i) jcol(k)[i] = jcol(k)[i] + coef_[i] * broyden_dx_[k];
-        columns_pending_ = false;
-    }
+    apply_pending_columns();  // and the Jacobian, in the work space
     if (print_ != 0) {
         if (outcome == MinimiserOutcome::NoLongerDecreasing) fmt::write(kChannel, kNoProgressLine);
         if (outcome == MinimiserOutcome::CallLimitReached) fmt::write(kChannel, kLimitLine, {calls_});
@@ -344,6 +341,7 @@ MinimiserSummary Minimiser<N>::stop(MinimiserOutcome outcome) {
 /// (possible only without damping) leaves the inverse zero and returns false.
 template <int N>
 bool Minimiser<N>::form_inverse() {
+    apply_pending_columns();
     const long ln = n_, lm = m_;
     int rc = 0;
     if constexpr (N > 0) {
@@ -366,6 +364,16 @@ bool Minimiser<N>::form_inverse() {
     if (rc == 0) return true;
     std::fill(ginv_, ginv_ + (lm + ln) * ln, 0.0f);
     return false;
+}
+
+/// Broyden's update of the Jacobian's columns, when it still waits for the
+/// pass of the Marquardt sums.
+template <int N>
+void Minimiser<N>::apply_pending_columns() {
+    if (!columns_pending_) return;
+    for (int k = 0; k < n_; ++k)
+        for (long i = 0; i < m_; ++i) jcol(k)[i] = jcol(k)[i] + coef_[i] * broyden_dx_[k];
+    columns_pending_ = false;
 }
 
 /// A step along the oldest direction; the directions and ages rotate.
@@ -799,7 +807,8 @@ MinimiserSummary Minimiser<N>::run() {
             for (int k = 0; k < n_; ++k) a = a + g[k] * g[k];
             for (int k = 0; k < n_; ++k) e = e + d[k] * d[k];
             for (int k = 0; k < n_; ++k) sgd = sgd + g[k] * d[k];
-            // |J d|^2 and |J g|^2, eight rows at a time.
+            // |J d|^2 and |J g|^2, eight rows at a time, with Broyden's
+            // update of the columns when it waits.
             float jd2 = 0.0f;
             float gamma = 0.0f;
             {
