@@ -629,39 +629,36 @@ void Minimiser<N>::update_inverse() {
     columns_pending_ = !fresh;
     float* coef = coef_.data();
     std::copy(dx, dx + n, broyden_dx_.data());
-    long i = 0;
     const Vec8 th = Vec8{} + theta;
+    // The coefficients of the rows i, ..., i + 7, with their columns' update
+    // unless it waits; dxk(k) is dx(k) in all eight lanes.
+    auto coefficients = [&](long i, auto dxk) {
+        Vec8 c = load8(df + i);
+        for (int k = 0; k < n; ++k) c = c - load8(jcol(k) + i) * dxk(k);
+        c = c / th;
+        if (fresh) {
+            for (int k = 0; k < n; ++k) store8(jcol(k) + i, load8(jcol(k) + i) + c * dxk(k));
+        } else {
+            store8(coef + i, c);
+        }
+        return c;
+    };
+    long i = 0;
     if constexpr (N > 0) {
-        // dx in registers: the stores below could otherwise be taken to
-        // change it.
+        // dx in registers: the stores could otherwise be taken to change it.
         using O = Octet<N>;
         const O dxe = O::per_entry(dx);
         Vec8 dxk[N];
         for (int k = 0; k < N; ++k) dxk[k] = Vec8{} + dx[k];
         for (; i + 8 <= m; i += 8) {
-            Vec8 c = load8(df + i);
-            for (int k = 0; k < N; ++k) c = c - load8(jcol(k) + i) * dxk[k];
-            c = c / th;
-            if (fresh) {
-                for (int k = 0; k < N; ++k) store8(jcol(k) + i, load8(jcol(k) + i) + c * dxk[k]);
-            } else {
-                store8(coef + i, c);
-            }
-            const O ce = O::per_point(c);
+            const O ce = O::per_point(coefficients(i, [&](int k) { return dxk[k]; }));
             O r = O::load(jrow(i));
             for (int q = 0; q < N; ++q) r.v[q] = r.v[q] + dxe.v[q] * ce.v[q];
             r.store(jrow(i));
         }
     } else {
         for (; i + 8 <= m; i += 8) {
-            Vec8 c = load8(df + i);
-            for (int k = 0; k < n; ++k) c = c - load8(jcol(k) + i) * dx[k];
-            c = c / th;
-            if (fresh) {
-                for (int k = 0; k < n; ++k) store8(jcol(k) + i, load8(jcol(k) + i) + c * dx[k]);
-            } else {
-                store8(coef + i, c);
-            }
+            const Vec8 c = coefficients(i, [&](int k) { return Vec8{} + dx[k]; });
             for (int l = 0; l < 8; ++l) {
                 L r = L::load(jrow(i + l), n);
                 r.add_product(dxv, c[l]);
