@@ -463,7 +463,8 @@ typename Minimiser<N>::Step Minimiser<N>::new_directions(const float* delta) {
 }
 
 /// Rank-one corrections of the inverse and the Jacobian from the last pair
-/// of points; X and F hold the differences on entry. Each pass over the
+/// of points; X and F hold the other point of the pair on entry, and its
+/// differences from the best one (dx, df) after it. Each pass over the
 /// columns of G or the rows of J runs the n sums over i, which are
 /// independent of one another, side by side in vector lanes, each in its own
 /// order of terms; a sum over k of a single column or row stays one ordered
