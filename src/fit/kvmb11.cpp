@@ -318,7 +318,7 @@ private:
             for (int r = 0; r < B; ++r) {
                 const float v = x[r][j] - s[r] * xp[j];
                 x[r][j] = v;
-                acc[r] = acc[r] + v * v;
+                if (q != nullptr) acc[r] = acc[r] + v * v;
             }
         }
         if (q != nullptr)

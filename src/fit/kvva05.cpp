@@ -622,26 +622,21 @@ void Minimiser<N>::update_inverse() {
     for (int k = 0; k < n; ++k) zeta = zeta + v[m + k] * v[m + k];
 
     // Broyden's update of the Jacobian, eight rows at a time: the rows'
-    // coefficients c = (df - J dx) / theta, the columns J + c dx', then the
-    // rows. Unless the inverse is formed afresh next, the columns' update is
-    // left to the pass of the Marquardt sums, which reads them anyway; the
-    // coefficients wait in coef_.
-    const bool fresh = 0.01f * zeta <= std::fabs(eta - zeta);
-    columns_pending_ = !fresh;
+    // coefficients c = (df - J dx) / theta, then the rows J + c dx'. The
+    // columns' update waits, with the coefficients in coef_, for the pass of
+    // the Marquardt sums, which reads the columns anyway (or for the inverse
+    // formed afresh, or the stop).
+    columns_pending_ = true;
     float* coef = coef_.data();
     std::copy(dx, dx + n, broyden_dx_.data());
     const Vec8 th = Vec8{} + theta;
-    // The coefficients of the rows i, ..., i + 7, with their columns' update
-    // unless it waits; dxk(k) is dx(k) in all eight lanes.
+    // The coefficients of the rows i, ..., i + 7; dxk(k) is dx(k) in all
+    // eight lanes.
     auto coefficients = [&](long i, auto dxk) {
         Vec8 c = load8(df + i);
         for (int k = 0; k < n; ++k) c = c - load8(jcol(k) + i) * dxk(k);
         c = c / th;
-        if (fresh) {
-            for (int k = 0; k < n; ++k) store8(jcol(k) + i, load8(jcol(k) + i) + c * dxk(k));
-        } else {
-            store8(coef + i, c);
-        }
+        store8(coef + i, c);
         return c;
     };
     long i = 0;
@@ -671,17 +666,13 @@ void Minimiser<N>::update_inverse() {
         float c = df[i];
         for (int k = 0; k < n; ++k) c = c - jcol(k)[i] * dx[k];
         c = c / theta;
-        if (fresh) {
-            for (int k = 0; k < n; ++k) jcol(k)[i] = jcol(k)[i] + c * dx[k];
-        } else {
-            coef[i] = c;
-        }
+        coef[i] = c;
         L r = L::load(jrow(i), n);
         r.add_product(dxv, c);
         r.store(jrow(i));
     }
 
-    if (fresh) {
+    if (0.01f * zeta <= std::fabs(eta - zeta)) {
         inverse_ok_ = form_inverse();
         return;
     }
