@@ -139,6 +139,13 @@ private:
     // the sums over i of its columns.
     float* jrow(long i) { return jrows_.data() + i * n_; }  // row i + 1
     float& G(int k, int i) { return ginv_[(k - 1) + static_cast<long>(i - 1) * n_]; }
+    // The columns of G of the points in whole blocks of eight once more
+    // (N fixed), the eight points of a block side by side entry by entry, so
+    // that the sums over a point's entries run for eight points in one
+    // vector: entry k + 1 of the block's points at gblock(i) + 8 k, for i a
+    // multiple of eight.
+    float* gblock(long i) { return gblocks_.data() + i * width(); }
+    void copy_gblocks();
     float& dir(int k, int j) { return dirs_[static_cast<long>(k - 1) * n_ + (j - 1)]; }
 
     // Stop rules.
@@ -223,6 +230,8 @@ private:
     std::vector<float> jrows_ = std::vector<float>(static_cast<std::size_t>(m_) * n_ + 8);
     // The transposed matrix row by row for the generalized inverse.
     std::vector<float> rows_;
+    // See gblock; empty when N is not fixed.
+    std::vector<float> gblocks_ = std::vector<float>(N > 0 ? static_cast<std::size_t>(m_ / 8 * 8) * N : 0);
 };
 
 /// The largest reduction a step of at most the maximum length could bring,
@@ -355,6 +364,7 @@ bool Minimiser<N>::form_inverse() {
             for (int j = 0; j < n_; ++j) row[m_ + j] = j == k ? w_ : 0.0f;
         }
         rc = KARVEL_KERNEL_SET::kvmb11_rows(n_, m_ + n_, rows_.data(), ginv_, n_, scratch_);
+        if (rc == 0) copy_gblocks();
     } else {
         std::copy(jrows_.data(), jrows_.data() + lm * ln, ginv_);
         for (int k = 1; k <= n_; ++k)
@@ -364,6 +374,19 @@ bool Minimiser<N>::form_inverse() {
     if (rc == 0) return true;
     std::fill(ginv_, ginv_ + (lm + ln) * ln, 0.0f);
     return false;
+}
+
+/// The columns of G of the points in whole blocks into gblocks_.
+template <int N>
+void Minimiser<N>::copy_gblocks() {
+    if constexpr (N > 0) {
+        const long points = static_cast<long>(m_) / 8 * 8;
+        for (long i = 0; i < points; i += 8) {
+            float* gb = gblock(i);
+            for (int k = 0; k < N; ++k)
+                for (int l = 0; l < 8; ++l) gb[8 * k + l] = ginv_[(i + l) * N + k];
+        }
+    }
 }
 
 /// Broyden's update of the Jacobian's columns, when it still waits for the
@@ -493,35 +516,32 @@ void Minimiser<N>::update_inverse() {
     float omega = 0.0f;
     long blocked = 0;
     if constexpr (N > 0) {
-        // In blocks of points: the products of G' dx and of J' df first,
-        // eight points at a time, then the sums point by point.
+        // In blocks of points: u = G' dx for eight points at a time from
+        // gblocks_, and the products of J' df; then the sums point by point.
         using O = Octet<N>;
         using W = Wide<N>;
-        alignas(32) float gdx[kBlockPoints * N];
+        alignas(32) float squares[kBlockPoints];
         alignas(32) float jdf[kBlockPoints * N + 8];
-        const O dxe = O::per_entry(dx);
+        Vec8 dxk[N];
+        for (int k = 0; k < N; ++k) dxk[k] = splat8(dx[k]);
         W guw = convert<W>(gu);
         W yw = convert<W>(y);
         for (long nb; (nb = std::min(kBlockPoints, (m - blocked) / O::kPoints * O::kPoints)) > 0; blocked += nb) {
             for (long b = 0; b < nb; b += O::kPoints) {
-                const O g = O::load(ginv_ + (blocked + b) * N);
+                const float* gb = gblock(blocked + b);
+                Vec8 s{};
+                for (int k = 0; k < N; ++k) s = s + load8(gb + 8 * k) * dxk[k];
+                store8(u + blocked + b, s);
+                store8(squares + b, s * s);
                 const O j = O::load(jrow(blocked + b));
                 const O dfe = O::per_point(df + blocked + b);
-                O p, t;
-                for (int q = 0; q < N; ++q) {
-                    p.v[q] = g.v[q] * dxe.v[q];
-                    t.v[q] = j.v[q] * dfe.v[q];
-                }
-                p.store(gdx + b * N);
+                O t;
+                for (int q = 0; q < N; ++q) t.v[q] = j.v[q] * dfe.v[q];
                 t.store(jdf + b * N);
             }
             for (long b = 0; b < nb; ++b) {
-                const float* pb = gdx + b * N;
-                float s = 0.0f;
-                for (int k = 0; k < N; ++k) s = s + pb[k];
-                u[blocked + b] = s;
-                omega = omega + s * s;
-                guw.add_product(W::load(ginv_ + (blocked + b) * N, N), s);  // G has m + n columns
+                omega = omega + squares[b];
+                guw.add_product(W::load(ginv_ + (blocked + b) * N, N), u[blocked + b]);  // G has m + n columns
                 yw.add(W::load(jdf + b * N, N));
             }
         }
@@ -556,44 +576,54 @@ void Minimiser<N>::update_inverse() {
     float zeta = 0.0f;
     blocked = 0;
     if constexpr (N > 0) {
-        // In blocks of points: the corrected columns of G, and the products
-        // of G' y and of G df, eight points at a time; then the sums point
+        // In blocks of points, eight points at a time: the corrected columns
+        // of G and the products of G df; the same correction in gblocks_,
+        // and from it v and the terms of eta and zeta. Then the sums point
         // by point.
         using O = Octet<N>;
         using W = Wide<N>;
-        alignas(32) float gy[kBlockPoints * N];
+        alignas(32) float eta_terms[kBlockPoints];
+        alignas(32) float zeta_terms[kBlockPoints];
         alignas(32) float gdf[kBlockPoints * N + 8];
         W xiw = convert<W>(xis);
         float values[N];
         gu.store(values);
         const O gue = O::per_entry(values);
+        Vec8 guk[N];
+        for (int k = 0; k < N; ++k) guk[k] = splat8(values[k]);
         y.store(values);
-        const O ye = O::per_entry(values);
-        const typename O::Vec om = typename O::Vec{} + omega;
+        Vec8 yk[N];
+        for (int k = 0; k < N; ++k) yk[k] = splat8(values[k]);
+        const Vec8 om = Vec8{} + omega;
         for (long nb; (nb = std::min(kBlockPoints, (m - blocked) / O::kPoints * O::kPoints)) > 0; blocked += nb) {
             for (long b = 0; b < nb; b += O::kPoints) {
                 float* gcols = ginv_ + (blocked + b) * N;
                 O g = O::load(gcols);
-                const O ue = O::per_point(u + blocked + b);
-                const O dfe = O::per_point(df + blocked + b);
-                O p, t;
+                const Vec8 uv = load8(u + blocked + b);
+                const Vec8 dfv = load8(df + blocked + b);
+                const O ue = O::per_point(uv);
+                const O dfe = O::per_point(dfv);
+                O t;
                 for (int q = 0; q < N; ++q) {
                     g.v[q] = g.v[q] - gue.v[q] * ue.v[q] / om;
-                    p.v[q] = g.v[q] * ye.v[q];
                     t.v[q] = g.v[q] * dfe.v[q];
                 }
                 g.store(gcols);
-                p.store(gy + b * N);
                 t.store(gdf + b * N);
+                float* gb = gblock(blocked + b);
+                Vec8 s = dfv;
+                for (int k = 0; k < N; ++k) {
+                    const Vec8 gk = load8(gb + 8 * k) - guk[k] * uv / om;
+                    store8(gb + 8 * k, gk);
+                    s = s - gk * yk[k];
+                }
+                store8(v + blocked + b, s);
+                store8(eta_terms + b, dfv * s);
+                store8(zeta_terms + b, s * s);
             }
             for (long b = 0; b < nb; ++b) {
-                const float dfi = df[blocked + b];
-                const float* pb = gy + b * N;
-                float s = dfi;
-                for (int k = 0; k < N; ++k) s = s - pb[k];
-                v[blocked + b] = s;
-                eta = eta + dfi * s;
-                zeta = zeta + s * s;
+                eta = eta + eta_terms[b];
+                zeta = zeta + zeta_terms[b];
                 xiw.subtract(W::load(gdf + b * N, N));
             }
         }
@@ -711,6 +741,16 @@ void Minimiser<N>::gradient_pass(float* g, float* d) {
             gi.store(gcol);
         }
         sd.subtract_product(gi, fi);
+    }
+    if constexpr (Correct && N > 0) {
+        // The same correction in gblocks_.
+        Vec8 xik[N];
+        for (int k = 0; k < N; ++k) xik[k] = splat8(xi_[k]);
+        for (long i = 0; i + 8 <= m; i += 8) {
+            float* gb = gblock(i);
+            const Vec8 vi = load8(v + i);
+            for (int k = 0; k < N; ++k) store8(gb + 8 * k, load8(gb + 8 * k) + xik[k] * vi);
+        }
     }
     sg.store(g);  // over v(m + 1), ..., v(m + n), which are used by now
     sd.store(d);
