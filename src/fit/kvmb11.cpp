@@ -239,20 +239,26 @@ public:
         float* xl = row(l);
         const int rows = i1 - i0;
         float ail[kRowsHeld];
-        for (int r = 0; r < rows; ++r) ail[r] = (*this)(i0 + r + 1, l + 1);
-        const Vec8 wv = Vec8{} + -wl;
-        const Vec8 av = Vec8{} + all;
+        float* xr[kRowsHeld];
+        Vec8 tv[kRowsHeld], av[kRowsHeld];
+        for (int r = 0; r < rows; ++r) {
+            ail[r] = (*this)(i0 + r + 1, l + 1);
+            xr[r] = row(i0 + r);
+            tv[r] = splat8(t[r]);
+            av[r] = splat8(ail[r]);
+        }
+        const Vec8 wv = splat8(-wl);
+        const Vec8 allv = splat8(all);
         long j = j0;
         for (; j + 8 <= n_; j += 8) {
             const Vec8 pl = load8(xl + j);
             Vec8 s = wv * pl;
             for (int r = 0; r < rows; ++r) {
-                float* xi = row(i0 + r) + j;
-                const Vec8 v = load8(xi) - (Vec8{} + t[r]) * pl;
-                store8(xi, v);
-                s = s - (Vec8{} + ail[r]) * v;
+                const Vec8 v = load8(xr[r] + j) - tv[r] * pl;
+                store8(xr[r] + j, v);
+                s = s - av[r] * v;
             }
-            store8(xl + j, s / av);
+            store8(xl + j, s / allv);
         }
         for (; j < n_; ++j) {
             float s = -wl * xl[j];
@@ -298,7 +304,7 @@ private:
         float acc[B];
         for (int r = 0; r < B; ++r) {
             x[r] = row(i0 + r);
-            sr[r] = Vec8{} + s[r];
+            sr[r] = splat8(s[r]);
             acc[r] = q != nullptr ? q[r] : 0.0f;
         }
         long j = j0;

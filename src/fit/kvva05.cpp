@@ -594,7 +594,7 @@ void Minimiser<N>::update_inverse() {
         y.store(values);
         Vec8 yk[N];
         for (int k = 0; k < N; ++k) yk[k] = splat8(values[k]);
-        const Vec8 om = Vec8{} + omega;
+        const Vec8 om = splat8(omega);
         for (long nb; (nb = std::min(kBlockPoints, (m - blocked) / O::kPoints * O::kPoints)) > 0; blocked += nb) {
             for (long b = 0; b < nb; b += O::kPoints) {
                 float* gcols = ginv_ + (blocked + b) * N;
@@ -659,7 +659,7 @@ void Minimiser<N>::update_inverse() {
     columns_pending_ = true;
     float* coef = coef_.data();
     std::copy(dx, dx + n, broyden_dx_.data());
-    const Vec8 th = Vec8{} + theta;
+    const Vec8 th = splat8(theta);
     // The coefficients of the rows i, ..., i + 7; dxk(k) is dx(k) in all
     // eight lanes.
     auto coefficients = [&](long i, auto dxk) {
@@ -675,7 +675,7 @@ void Minimiser<N>::update_inverse() {
         using O = Octet<N>;
         const O dxe = O::per_entry(dx);
         Vec8 dxk[N];
-        for (int k = 0; k < N; ++k) dxk[k] = Vec8{} + dx[k];
+        for (int k = 0; k < N; ++k) dxk[k] = splat8(dx[k]);
         for (; i + 8 <= m; i += 8) {
             const O ce = O::per_point(coefficients(i, [&](int k) { return dxk[k]; }));
             O r = O::load(jrow(i));
@@ -684,7 +684,7 @@ void Minimiser<N>::update_inverse() {
         }
     } else {
         for (; i + 8 <= m; i += 8) {
-            const Vec8 c = coefficients(i, [&](int k) { return Vec8{} + dx[k]; });
+            const Vec8 c = coefficients(i, [&](int k) { return splat8(dx[k]); });
             for (int l = 0; l < 8; ++l) {
                 L r = L::load(jrow(i + l), n);
                 r.add_product(dxv, c[l]);
