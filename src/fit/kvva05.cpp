@@ -491,7 +491,7 @@ typename Minimiser<N>::Step Minimiser<N>::new_directions(const float* delta) {
 /// columns of G or the rows of J runs the n sums over i, which are
 /// independent of one another, side by side in vector lanes, each in its own
 /// order of terms; a sum over k of a single column or row stays one ordered
-/// chain.
+/// chain, run for eight columns at once where gblocks_ holds them.
 template <int N>
 void Minimiser<N>::update_inverse() {
     using L = Lanes<N>;
