@@ -450,11 +450,14 @@ typename Minimiser<N>::Step Minimiser<N>::new_directions(const float* delta) {
         std::fill(z, z + n_, 0.0f);
         float sig = c[0] * c[0];
         for (int k = 2; k <= n_; ++k) {
-            const float rho = std::sqrt((sig + c[k - 1] * c[k - 1]) * sig);
-            for (int j = 1; j <= n_; ++j) z[j - 1] = z[j - 1] + c[k - 2] * dir(k - 1, j);
-            for (int j = 1; j <= n_; ++j)
-                dir(k - 1, j) = sig / rho * dir(k, j) - c[k - 1] / rho * z[j - 1];
-            sig = sig + c[k - 1] * c[k - 1];
+            // The factors once for the row (the stores below could be taken
+            // to change c).
+            const float ck = c[k - 1], cprev = c[k - 2];
+            const float rho = std::sqrt((sig + ck * ck) * sig);
+            const float a1 = sig / rho, a2 = ck / rho;
+            for (int j = 1; j <= n_; ++j) z[j - 1] = z[j - 1] + cprev * dir(k - 1, j);
+            for (int j = 1; j <= n_; ++j) dir(k - 1, j) = a1 * dir(k, j) - a2 * z[j - 1];
+            sig = sig + ck * ck;
         }
         const float len = std::sqrt(e);
         for (int j = 1; j <= n_; ++j) dir(n_, j) = delta[j - 1] / len;
