@@ -2,6 +2,7 @@
 /// column pivoting, in place and in single precision.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -163,202 +164,496 @@ private:
 /// The most rows a matrix may have to be held row by row.
 constexpr int kRowsHeld = 8;
 
-/// A matrix of at most kRowsHeld rows, copied row by row for the work and
-/// back to the caller's columns when done: the entries of a row then lie
-/// side by side, and every operation on whole rows (the row updates, the
-/// interchanges, the pivot search, the back-substitution's quotients) runs
-/// across eight columns at once. The sums over a row's entries stay one
-/// ordered chain each, the rows of a block side by side.
-class ByRows {
+using Vec4 = float __attribute__((vector_size(16)));
+
+inline Vec4 low4(Vec8 v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); }
+inline Vec4 high4(Vec8 v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); }
+
+/// One value for each of B rows, side by side: row 4g + q in lane q of
+/// vector g (the lanes past B hold zero or whatever the work left there).
+template <int B>
+struct Across {
+    static constexpr int kGroups = (B + 3) / 4;
+    Vec4 v[kGroups];
+
+    static Across of(const float* x) {
+        Across r;
+        for (int g = 0; g < kGroups; ++g)
+            for (int q = 0; q < 4; ++q) r.v[g][q] = 4 * g + q < B ? x[4 * g + q] : 0.0f;
+        return r;
+    }
+    static Across zero() {
+        Across r;
+        for (auto& x : r.v) x = Vec4{};
+        return r;
+    }
+    float operator[](int r) const { return v[r / 4][r % 4]; }
+    void store(float* x) const {
+        for (int r = 0; r < B; ++r) x[r] = (*this)[r];
+    }
+};
+
+/// A tile of B rows' entries in eight columns, r[q] the eight entries of row
+/// q, as its eight columns: c[l] holds column l, the rows side by side.
+template <int B>
+void transpose(const Vec8 (&r)[B], Across<B> (&c)[8]) {
+    // Four rows at a time: the entries pair up within each half of the
+    // vectors, which then hold columns l and l + 4.
+    [&]<int... G>(std::integer_sequence<int, G...>) {
+        (
+            [&] {
+                constexpr int q = 4 * G;
+                const Vec8 r0 = r[q];
+                Vec8 r1{}, r2{}, r3{};
+                if constexpr (q + 1 < B) r1 = r[q + 1];
+                if constexpr (q + 2 < B) r2 = r[q + 2];
+                if constexpr (q + 3 < B) r3 = r[q + 3];
+                const Vec8 t0 = __builtin_shufflevector(r0, r1, 0, 8, 1, 9, 4, 12, 5, 13);
+                const Vec8 t1 = __builtin_shufflevector(r0, r1, 2, 10, 3, 11, 6, 14, 7, 15);
+                const Vec8 t2 = __builtin_shufflevector(r2, r3, 0, 8, 1, 9, 4, 12, 5, 13);
+                const Vec8 t3 = __builtin_shufflevector(r2, r3, 2, 10, 3, 11, 6, 14, 7, 15);
+                const Vec8 c04 = __builtin_shufflevector(t0, t2, 0, 1, 8, 9, 4, 5, 12, 13);
+                const Vec8 c15 = __builtin_shufflevector(t0, t2, 2, 3, 10, 11, 6, 7, 14, 15);
+                const Vec8 c26 = __builtin_shufflevector(t1, t3, 0, 1, 8, 9, 4, 5, 12, 13);
+                const Vec8 c37 = __builtin_shufflevector(t1, t3, 2, 3, 10, 11, 6, 7, 14, 15);
+                c[0].v[G] = low4(c04);
+                c[1].v[G] = low4(c15);
+                c[2].v[G] = low4(c26);
+                c[3].v[G] = low4(c37);
+                c[4].v[G] = high4(c04);
+                c[5].v[G] = high4(c15);
+                c[6].v[G] = high4(c26);
+                c[7].v[G] = high4(c37);
+            }(),
+            ...);
+    }(std::make_integer_sequence<int, Across<B>::kGroups>{});
+}
+
+/// s = s + c[cols.from] + ... + c[cols.to - 1], lane by lane in that order.
+template <int B, typename Cols>
+void add_columns(Across<B>& s, const Across<B> (&c)[8], Cols cols) {
+    for (int l = cols.from; l < cols.to; ++l)
+        for (int g = 0; g < Across<B>::kGroups; ++g) s.v[g] = s.v[g] + c[l].v[g];
+}
+
+/// The first of the columns k, ..., n - 1 of the row x with the largest
+/// magnitude; k when all are zero.
+int largest_in_row(const float* x, int k, long n) {
+    // Eight scans side by side, each over every eighth entry, each keeping
+    // its largest magnitude and the first place of it (taken only when
+    // larger, so a NaN never is); then the first place of the largest of
+    // all: the place the scan in order keeps.
+    using Index8 = int __attribute__((vector_size(32)));
+    Vec8 largest{};
+    Index8 place = Index8{} + k;
+    Index8 at = Index8{0, 1, 2, 3, 4, 5, 6, 7} + k;
+    long j = k;
+    for (; j + 8 <= n; j += 8, at += 8) {
+        const Vec8 v = abs8(load8(x + j));
+        const Index8 larger = v > largest;
+        largest = larger ? v : largest;
+        place = larger ? at : place;
+    }
+    float rmax = 0.0f;
+    int ir = k;
+    for (int l = 0; l < 8; ++l) {
+        if (rmax < largest[l] || (rmax == largest[l] && rmax > 0.0f && place[l] < ir)) {
+            rmax = largest[l];
+            ir = place[l];
+        }
+    }
+    for (; j < n; ++j) {
+        if (rmax < std::fabs(x[j])) {
+            rmax = std::fabs(x[j]);
+            ir = static_cast<int>(j);
+        }
+    }
+    return ir;
+}
+
+/// Each of B rows' sum of squares, column by column in order: what the next
+/// stage's row pivot is chosen by.
+template <int B>
+struct Squares {
+    Across<B> sums = Across<B>::zero();
+
+    /// The tile v of the B rows, the columns cols of it.
+    template <typename Cols>
+    void add(const Vec8 (&v)[B], Cols cols) {
+        Across<B> c[8];
+        transpose(v, c);
+        for (int l = cols.from; l < cols.to; ++l)
+            for (int g = 0; g < Across<B>::kGroups; ++g) sums.v[g] = sums.v[g] + c[l].v[g] * c[l].v[g];
+    }
+};
+
+/// The columns of a tile that join the sums: from, ..., to - 1. A whole
+/// tile's eight, or those of the last that the tiles before it left.
+struct Whole {
+    static constexpr int from = 0, to = 8;
+};
+struct Part {
+    int from, to;
+};
+
+/// Runs tile(at, cols) for the columns j0, ..., n - 1 of the Count rows
+/// eight at a time: at[r] points to row r's eight entries, cols says which
+/// of them join the sums. A last tile of fewer columns is the row's last
+/// eight, worked on again from their values before the pass: the columns
+/// the tile before it did come out the same, and only the others are
+/// summed. A row shorter than a tile is worked on in a copy.
+template <int Count, typename Tile>
+void by_tiles(float* const (&rows)[Count], long j0, long n, Tile&& tile) {
+    float* at[Count];
+    const long len = n - j0;
+    if (len < 8) {
+        float part[Count][8];
+        for (int r = 0; r < Count; ++r) {
+            for (int c = 0; c < 8; ++c) part[r][c] = c < len ? rows[r][j0 + c] : 0.0f;
+            at[r] = part[r];
+        }
+        tile(at, Part{0, static_cast<int>(len)});
+        for (int r = 0; r < Count; ++r) std::copy(part[r], part[r] + len, rows[r] + j0);
+        return;
+    }
+    auto whole = [&] {
+        for (long j = j0; j + 8 <= n; j += 8) {
+            for (int r = 0; r < Count; ++r) at[r] = rows[r] + j;
+            tile(at, Whole{});
+        }
+    };
+    const int left = static_cast<int>(len % 8);
+    if (left == 0) return whole();
+    float last[Count][8];
+    for (int r = 0; r < Count; ++r) store8(last[r], load8(rows[r] + n - 8));
+    whole();
+    for (int r = 0; r < Count; ++r) at[r] = last[r];
+    tile(at, Part{8 - left, 8});
+    for (int r = 0; r < Count; ++r) store8(rows[r] + n - 8, load8(last[r]));
+}
+
+/// body.template operator()<B>() with B = count, 1 <= count <= Max.
+template <int Max, typename Body>
+void with_rows(int count, Body&& body) {
+    if constexpr (Max > 1) {
+        if (count < Max) return with_rows<Max - 1>(count, body);
+    }
+    body.template operator()<Max>();
+}
+
+/// record[j] = j + 1.5 for j = 0, ..., count - 1: an interchange record in
+/// its first order, eight at a time.
+inline void numbered(float* record, long count) {
+    using Int8 = int __attribute__((vector_size(32)));
+    long j = 0;
+    for (; j + 8 <= count; j += 8) {
+        const Int8 k = Int8{1, 2, 3, 4, 5, 6, 7, 8} + static_cast<int>(j);
+        store8(record + j, __builtin_convertvector(k, Vec8) + 0.5f);
+    }
+    for (; j < count; ++j) record[j] = static_cast<float>(j + 1) + 0.5f;
+}
+
+/// A matrix of at most kRowsHeld rows held row by row, each row's entries
+/// side by side (leading dimension n), the rows reached through pointers,
+/// so that a row interchange swaps two pointers. The sums over a row's
+/// entries run for the rows of a stage in the lanes of one vector (two for
+/// more than four rows): a tile of eight columns is loaded row by row,
+/// worked on across its columns, and turned in registers so that one vector
+/// addition takes the next term of every row's sum. Each sum stays one
+/// chain in the order of its terms; what else a stage does runs eight
+/// columns at a time beside the chains.
+class FewRows {
 public:
-    /// The caller's matrix a, copied into rows of its own.
-    ByRows(float* a, int ia, int m, int n)
-        : a_(a), ia_(ia), m_(m), n_(n), own_(static_cast<std::size_t>(m) * n), t_(own_.data()) {
-        copy<true>();
+    FewRows(float* rows, int m, int n) : m_(m), n_(n) {
+        for (int i = 0; i < m; ++i) x_[i] = rows + static_cast<long>(i) * n;
     }
-    /// The matrix given row by row in rows, worked there, the result into a.
-    ByRows(float* rows, float* a, int ia, int m, int n) : a_(a), ia_(ia), m_(m), n_(n), t_(rows) {}
-    ~ByRows() { copy<false>(); }
-    ByRows(const ByRows&) = delete;
-    ByRows& operator=(const ByRows&) = delete;
 
-    float& operator()(int i, int j) { return t_[(i - 1) * n_ + (j - 1)]; }
+    /// The generalized inverse; the result to a (column by column, leading
+    /// dimension ia). Returns 0, or the stage whose pivot is zero.
+    int invert(float* a, int ia, float* w);
 
-    void swap_rows(int i, int r) { std::swap_ranges(row(i - 1), row(i - 1) + n_, row(r - 1)); }
-    void swap_columns(int j, int r) {
-        for (int i = 1; i <= m_; ++i) std::swap((*this)(i, j), (*this)(i, r));
+private:
+    /// Rows 0, ..., m - 1 over all columns: their sums of squares, for the
+    /// first stage.
+    template <int B>
+    void first_squares(float* sq) {
+        float* rows[B];
+        for (int r = 0; r < B; ++r) rows[r] = x_[r];
+        Squares<B> p;
+        by_tiles(rows, 0, n_, [&](float* const* at, auto cols) {
+            Vec8 v[B];
+            for (int r = 0; r < B; ++r) v[r] = load8(at[r]);
+            p.add(v, cols);
+        });
+        p.sums.store(sq);
     }
-    void row_squares(float* q) {
-        last_block<kRowsHeld>(m_, 0, 0, [&]<int B>(int, int) { products<B, true>(0, 0, 0, q); });
-    }
-    int largest_in_row(int k) {
-        // Eight scans side by side, each over every eighth entry, each
-        // keeping its largest magnitude and the first place of it (taken
-        // only when larger, so a NaN never is); then the first place of the
-        // largest of all: the place the scan in order keeps.
-        const float* x = row(k - 1);
-        using Index8 = int __attribute__((vector_size(32)));
-        Vec8 largest{};
-        Index8 place = Index8{} + k;
-        Index8 at = Index8{0, 1, 2, 3, 4, 5, 6, 7} + k;  // 1-based places of the eight entries
-        long j = k - 1;
-        for (; j + 8 <= n_; j += 8, at += 8) {
-            const Vec8 v = abs8(load8(x + j));
-            const Index8 larger = v > largest;
-            largest = larger ? v : largest;
-            place = larger ? at : place;
+
+    /// Stage k after its elementary transformation: the pivot row divided
+    /// by b, the B = m - k - 1 rows below against it, and their sums of
+    /// squares for stage k + 1.
+    template <int B>
+    void reduce(int k, float b, float wk, float* sq) {
+        float* rows[B + 1];
+        for (int r = 0; r <= B; ++r) rows[r] = x_[k + r];
+        // s = W(k) A(i, k) + the row's products with the pivot row.
+        float first[B];
+        for (int r = 0; r < B; ++r) first[r] = wk * rows[r + 1][k];
+        Across<B> s = Across<B>::of(first);
+        const Vec8 bv = splat8(b);
+        by_tiles(rows, k + 1, n_, [&](float* const* at, auto cols) {
+            const Vec8 p = load8(at[0]) / bv;
+            store8(at[0], p);
+            Vec8 v[B];
+            for (int r = 0; r < B; ++r) v[r] = load8(at[r + 1]) * p;
+            Across<B> c[8];
+            transpose(v, c);
+            add_columns(s, c, cols);
+        });
+        float sums[B];
+        s.store(sums);
+        Vec8 sv[B];
+        for (int r = 0; r < B; ++r) {
+            rows[r + 1][k] = rows[r + 1][k] - sums[r] * wk;
+            sv[r] = splat8(sums[r]);
         }
-        float rmax = 0.0f;
-        int ir = k;
-        for (int l = 0; l < 8; ++l) {
-            if (rmax < largest[l] || (rmax == largest[l] && rmax > 0.0f && place[l] < ir)) {
-                rmax = largest[l];
-                ir = place[l];
+        Squares<B> next;
+        by_tiles(rows, k + 1, n_, [&](float* const* at, auto cols) {
+            const Vec8 p = load8(at[0]);
+            Vec8 v[B];
+            for (int r = 0; r < B; ++r) {
+                v[r] = load8(at[r + 1]) - sv[r] * p;
+                store8(at[r + 1], v[r]);
             }
-        }
-        for (; j < n_; ++j) {
-            if (rmax < std::fabs(x[j])) {
-                rmax = std::fabs(x[j]);
-                ir = static_cast<int>(j) + 1;
+            next.add(v, cols);
+        });
+        next.sums.store(sq + k + 1);
+    }
+
+    /// The last row of the back-substitution, its entries past the diagonal
+    /// first divided by b (the last stage's division); then, when there is a
+    /// row above it, that row's products with it for the next step into t.
+    template <bool Next>
+    void back_last(const float* w, float b, float* t) {
+        const int l = m_ - 1;
+        float* rows[Next ? 2 : 1];
+        rows[0] = x_[l];
+        if constexpr (Next) rows[1] = x_[l - 1];
+        const float s = w[l] / rows[0][l];
+        rows[0][l] = 1.0f / rows[0][l] - s * w[l];
+        Across<1> sum = Across<1>::zero();
+        if constexpr (Next) sum.v[0] = sum.v[0] + splat4(rows[1][l] * rows[0][l]);
+        const Vec8 sv = splat8(-s);
+        const Vec8 bv = splat8(b);
+        by_tiles(rows, l + 1, n_, [&](float* const* at, auto cols) {
+            const Vec8 v[1] = {sv * (load8(at[0]) / bv)};
+            store8(at[0], v[0]);
+            if constexpr (Next) {
+                Vec8 pr[1] = {v[0] * load8(at[1])};
+                Across<1> c[8];
+                transpose(pr, c);
+                add_columns(sum, c, cols);
             }
+        });
+        if constexpr (Next) t[0] = sum[0];
+    }
+
+    /// Row l of the back-substitution, the B = m - l - 1 rows below against
+    /// it with the sums t, given the new column l (their W(i)) and the new
+    /// A(l, l); then, for l > 0, row l - 1's products with rows l, ..., m - 1
+    /// for the next step into t.
+    template <int B, bool Next>
+    void back_row(int l, const float* t, float wl, float all, const float* ail, float* t_next) {
+        constexpr int P = B + 1;  // rows l, ..., m - 1
+        float* rows[Next ? P + 1 : P];
+        for (int r = 0; r < P; ++r) rows[r] = x_[l + r];
+        Across<P> sum = Across<P>::zero();
+        if constexpr (Next) {
+            rows[P] = x_[l - 1];
+            float first[P];
+            for (int r = 0; r < P; ++r) first[r] = rows[P][l] * rows[r][l];
+            const Across<P> f = Across<P>::of(first);
+            for (int g = 0; g < Across<P>::kGroups; ++g) sum.v[g] = sum.v[g] + f.v[g];
         }
-        return ir;
-    }
-    void divide_row(int k, float b) {
-        float* x = row(k - 1);
-        for (long j = k; j < n_; ++j) x[j] = x[j] / b;
-    }
-    void row_products(int p, int i0, int i1, int j0, float* s) {
-        last_block<kRowsHeld>(i1 - i0, i0, 0, [&]<int B>(int i, int) { products<B, false>(p, i, j0, s); });
-    }
-    void update_rows(int p, int i0, int i1, int j0, const float* s, float* q) {
-        last_block<kRowsHeld>(i1 - i0, i0, 0, [&]<int B>(int i, int) { update_block<B>(p, i, j0, s, q); });
-    }
-    /// The rows' update and row l's new entries, eight columns at a time.
-    void back_substitute(int l, int i0, int i1, int j0, const float* t, float wl, float all) {
-        float* xl = row(l);
-        const int rows = i1 - i0;
-        float ail[kRowsHeld];
-        float* xr[kRowsHeld];
-        Vec8 tv[kRowsHeld], av[kRowsHeld];
-        for (int r = 0; r < rows; ++r) {
-            ail[r] = (*this)(i0 + r + 1, l + 1);
-            xr[r] = row(i0 + r);
+        Vec8 tv[B], av[B];
+        for (int r = 0; r < B; ++r) {
             tv[r] = splat8(t[r]);
             av[r] = splat8(ail[r]);
         }
         const Vec8 wv = splat8(-wl);
         const Vec8 allv = splat8(all);
-        long j = j0;
-        for (; j + 8 <= n_; j += 8) {
-            const Vec8 pl = load8(xl + j);
+        by_tiles(rows, l + 1, n_, [&](float* const* at, auto cols) {
+            const Vec8 pl = load8(at[0]);
             Vec8 s = wv * pl;
-            for (int r = 0; r < rows; ++r) {
-                const Vec8 v = load8(xr[r] + j) - tv[r] * pl;
-                store8(xr[r] + j, v);
-                s = s - av[r] * v;
+            Vec8 v[P];
+            for (int r = 0; r < B; ++r) {
+                const Vec8 x = load8(at[r + 1]) - tv[r] * pl;
+                store8(at[r + 1], x);
+                s = s - av[r] * x;
+                v[r + 1] = x;
             }
-            store8(xl + j, s / allv);
-        }
-        for (; j < n_; ++j) {
-            float s = -wl * xl[j];
-            for (int r = 0; r < rows; ++r) {
-                float* xi = row(i0 + r) + j;
-                *xi = *xi - t[r] * xl[j];
-                s = s - ail[r] * *xi;
-            }
-            xl[j] = s / all;
-        }
-    }
-
-private:
-    float* row(long i) { return t_ + i * n_; }
-
-    /// The caller's columns into the rows when In, else back.
-    template <bool In>
-    void copy() {
-        last_block<kRowsHeld>(static_cast<int>(m_), 0, 0, [&]<int M>(int, int) {
-            float* t = t_;
-            for (long j = 0; j < n_; ++j) {
-                float* col = a_ + j * ia_;
-#pragma GCC unroll 8
-                for (int r = 0; r < M; ++r) {
-                    if constexpr (In) {
-                        t[r * n_ + j] = col[r];
-                    } else {
-                        col[r] = t[r * n_ + j];
-                    }
-                }
+            v[0] = s / allv;
+            store8(at[0], v[0]);
+            if constexpr (Next) {
+                const Vec8 pn = load8(at[P]);
+                for (int r = 0; r < P; ++r) v[r] = v[r] * pn;
+                Across<P> c[8];
+                transpose(v, c);
+                add_columns(sum, c, cols);
             }
         });
+        if constexpr (Next) sum.store(t_next);
     }
 
-    /// A(i0 + r, j) = A(i0 + r, j) - s[r] A(p, j) for the B rows and
-    /// j = j0, ..., n - 1; unless q is null, with q[r] = q[r] + A(i0 + r, j)^2
-    /// of the new entries in order, the B rows side by side.
-    template <int B>
-    void update_block(int p, int i0, int j0, const float* s, float* q) {
-        const float* xp = row(p);
-        float* x[B];
-        Vec8 sr[B];
-        float acc[B];
-        for (int r = 0; r < B; ++r) {
-            x[r] = row(i0 + r);
-            sr[r] = splat8(s[r]);
-            acc[r] = q != nullptr ? q[r] : 0.0f;
+    /// The rows, positions as interchanged, into a column by column (leading
+    /// dimension ia), row i to row to[i]: eight columns at a time, turned in
+    /// registers. The tiles start at column from, where the last pass over
+    /// the rows started its own, so that each load meets the store it
+    /// follows whole; the columns before come one by one.
+    template <int M>
+    void copy_out(float* a, long ia, const int* to, long from) const {
+        const float* rows[M];
+        for (int i = 0; i < M; ++i) rows[to[i]] = x_[i];
+        auto column = [&](long j) {
+            for (int r = 0; r < M; ++r) a[j * ia + r] = rows[r][j];
+        };
+        if (n_ - from < 8) {
+            for (long j = 0; j < n_; ++j) column(j);
+            return;
         }
-        long j = j0;
-        for (; j + 8 <= n_; j += 8) {
-            const Vec8 pj = load8(xp + j);
-            Vec8 squares[B];
-            for (int r = 0; r < B; ++r) {
-                const Vec8 v = load8(x[r] + j) - sr[r] * pj;
-                store8(x[r] + j, v);
-                squares[r] = v * v;
+        auto tile = [&](long j) {
+            Vec8 v[M];
+            for (int r = 0; r < M; ++r) v[r] = load8(rows[r] + j);
+            Across<M> c[8];
+            transpose(v, c);
+            for (int l = 0; l < 8; ++l) {
+                float* col = a + (j + l) * ia;
+                for (int g = 0; g < Across<M>::kGroups; ++g) {
+                    const int len = std::min(4, M - 4 * g);
+                    std::memcpy(col + 4 * g, &c[l].v[g], len * sizeof(float));
+                }
             }
-            if (q != nullptr)
-                for (int l = 0; l < 8; ++l)
-                    for (int r = 0; r < B; ++r) acc[r] = acc[r] + squares[r][l];
-        }
-        for (; j < n_; ++j) {
-            for (int r = 0; r < B; ++r) {
-                const float v = x[r][j] - s[r] * xp[j];
-                x[r][j] = v;
-                if (q != nullptr) acc[r] = acc[r] + v * v;
-            }
-        }
-        if (q != nullptr)
-            for (int r = 0; r < B; ++r) q[r] = acc[r];
+        };
+        long j = from;
+        for (; j + 8 <= n_; j += 8) tile(j);
+        if (j < n_) tile(n_ - 8);  // some columns again, with the same values
+        for (j = 0; j < from; ++j) column(j);
     }
 
-    /// s[r] = s[r] + A(p, j) A(i0 + r, j) (A(i0 + r, j)^2 when Self) for
-    /// j = j0, ..., n - 1 in order, the B rows side by side.
-    template <int B, bool Self>
-    void products(int p, int i0, int j0, float* s) {
-        float acc[B];
-        const float* x[B];
-        for (int r = 0; r < B; ++r) {
-            acc[r] = s[r];
-            x[r] = row(i0 + r);
-        }
-        const float* xp = row(p);
-        for (long j = j0; j < n_; ++j) {
-            const float pj = xp[j];
-#pragma GCC unroll 8
-            for (int r = 0; r < B; ++r) {
-                const float v = x[r][j];
-                acc[r] = acc[r] + (Self ? v * v : v * pj);
-            }
-        }
-        for (int r = 0; r < B; ++r) s[r] = acc[r];
-    }
+    static Vec4 splat4(float x) { return Vec4{x, x, x, x}; }
 
-    float* a_;
-    long ia_;
-    long m_, n_;
-    std::vector<float> own_;
-    float* t_;
+    float* x_[kRowsHeld];
+    int m_;
+    long n_;
 };
+
+int FewRows::invert(float* a, int ia, float* w) {
+    const int m = m_;
+    const long n = n_;
+    numbered(w + m, m);
+    numbered(w + 2 * m, n);
+
+    // Each row's sum of squares over the columns from the stage's on.
+    float sq[kRowsHeld];
+    with_rows<kRowsHeld>(m, [&]<int B>() { first_squares<B>(sq); });
+    // The columns the column pivots interchanged; the others keep their places.
+    int moved[2 * kRowsHeld];
+    int nmoved = 0;
+    float b = 1.0f;
+
+    for (int k = 0; k < m; ++k) {
+        // Row pivot: the largest remaining sum of squares, the first on a tie.
+        float rmax = 0.0f;
+        int ir = k;
+        for (int i = k; i < m; ++i) {
+            if (rmax < sq[i]) {
+                rmax = sq[i];
+                ir = i;
+            }
+        }
+        const float sum = sq[ir];
+        if (ir > k) {
+            std::swap(w[m + k], w[m + ir]);
+            std::swap(x_[k], x_[ir]);
+        }
+        // Column pivot: the largest magnitude in the pivot row.
+        const int jc = largest_in_row(x_[k], k, n);
+        if (jc > k) {
+            std::swap(w[2 * m + k], w[2 * m + jc]);
+            for (int i = 0; i < m; ++i) std::swap(x_[i][k], x_[i][jc]);
+            moved[nmoved++] = k;
+            moved[nmoved++] = jc;
+        }
+
+        // Elementary transformation.
+        const float sigma = std::sqrt(sum);
+        if (!(sigma > 0.0f)) {
+            int same[kRowsHeld];
+            for (int i = 0; i < m; ++i) same[i] = i;
+            with_rows<kRowsHeld>(m, [&]<int M>() { copy_out<M>(a, ia, same, 0); });
+            return k + 1;
+        }
+        float* xk = x_[k];
+        const float akk = xk[k];
+        b = std::sqrt(sum + sigma * std::fabs(akk));
+        const float wk = (std::fabs(akk) + sigma) / b;
+        w[k] = akk >= 0.0f ? wk : -wk;
+        xk[k] = akk >= 0.0f ? -sigma : sigma;
+        // The last stage's division by b (none when it is the last column)
+        // is made with the back-substitution's first step.
+        if (k == m - 1) break;
+        with_rows<kRowsHeld - 1>(m - k - 1, [&]<int B>() { reduce<B>(k, b, w[k], sq); });
+    }
+
+    // Back-substitution, last row first; each step forms the sums of the
+    // next.
+    float t[kRowsHeld];
+    if (m > 1) {
+        back_last<true>(w, b, t);
+    } else {
+        back_last<false>(w, b, t);
+    }
+    for (int l = m - 2; l >= 0; --l) {
+        const int k = l + 1;
+        const float wl = w[l];
+        const float all = x_[l][l];
+        float ail[kRowsHeld];
+        for (int i = k; i < m; ++i) {
+            ail[i - k] = x_[i][l];
+            w[i] = -t[i - k] * wl;
+        }
+        float s = 1.0f - wl * wl;
+        for (int i = k; i < m; ++i) {
+            s = s - x_[i][l] * w[i];
+            x_[i][l] = w[i];
+        }
+        x_[l][l] = s / all;
+        const float tl[kRowsHeld] = {t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7]};
+        if (l > 0) {
+            with_rows<kRowsHeld - 2>(m - l - 1, [&]<int B>() { back_row<B, true>(l, tl, wl, all, ail, t); });
+        } else {
+            with_rows<kRowsHeld - 1>(m - 1, [&]<int B>() { back_row<B, false>(0, tl, wl, all, ail, t); });
+        }
+    }
+
+    // Undo the interchanges: row i and column j of the work go to the row
+    // and the column their records name, which is where undoing the
+    // interchanges one by one would bring them. The last pass started its
+    // tiles at column 1.
+    int to[kRowsHeld];
+    for (int i = 0; i < m; ++i) to[i] = static_cast<int>(w[m + i]) - 1;
+    with_rows<kRowsHeld>(m, [&]<int M>() { copy_out<M>(a, ia, to, 1); });
+    // Only the columns interchanged can be out of place, and they are
+    // interchanged among themselves: theirs are copied again, each to its
+    // own place.
+    for (int q = 0; q < nmoved; ++q) {
+        const long j = moved[q];
+        const long c = static_cast<long>(w[2 * m + j]) - 1;
+        for (int i = 0; i < m; ++i) a[c * ia + to[i]] = x_[i][j];
+    }
+    numbered(w + m, m);
+    for (int q = 0; q < nmoved; ++q) w[2 * m + moved[q]] = static_cast<float>(moved[q] + 1) + 0.5f;
+    return 0;
+}
 
 /// The generalized inverse of the m x n matrix A, however it is held.
 template <class Matrix>
@@ -482,8 +777,10 @@ int kvmb11(int m, int n, float* a, int ia, float* w) {
     if (m < 1) return 0;
     if (m > n) return m + 1;  // more rows than columns cannot have full row rank
     if (m <= kRowsHeld) {
-        ByRows rows(a, ia, m, n);
-        return invert(rows, m, n, w);
+        std::vector<float> rows(static_cast<std::size_t>(m) * n);
+        for (long j = 0; j < n; ++j)
+            for (long r = 0; r < m; ++r) rows[r * n + j] = a[j * ia + r];
+        return FewRows(rows.data(), m, n).invert(a, ia, w);
     }
     ByColumns columns(a, ia, m, n);
     return invert(columns, m, n, w);
@@ -497,8 +794,7 @@ int kvmb11_rows(int m, int n, float* rows, float* a, int ia, float* w) {
     }
     if (m < 1) return 0;
     if (m > n) return m + 1;
-    ByRows held(rows, a, ia, m, n);
-    return invert(held, m, n, w);
+    return FewRows(rows, m, n).invert(a, ia, w);
 }
 
 }  // namespace KARVEL_KERNEL_SET
