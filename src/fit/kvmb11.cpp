@@ -271,19 +271,62 @@ int largest_in_row(const float* x, int k, long n) {
     return ir;
 }
 
-/// Each of B rows' sum of squares, column by column in order: what the next
-/// stage's row pivot is chosen by.
+/// Whether any lane of a comparison's result is set.
+inline bool any(Bits8 hit) {
+    using Quarters = unsigned long long __attribute__((vector_size(32)));
+    const Quarters h = reinterpret_cast<Quarters>(hit);
+    return ((h[0] | h[1]) | (h[2] | h[3])) != 0;
+}
+
+/// largest_in_row, given the largest square of the columns k, ..., n - 1
+/// of the row. Where squares are normal numbers, a larger magnitude has a
+/// larger square (the squares of two neighbouring numbers lie more than a
+/// unit of the last place apart), so the first column whose square is the
+/// largest is the first of the largest magnitude, found without comparing
+/// the others; otherwise (zero, very small or very large entries) the
+/// magnitudes are compared.
+int place_of_largest(const float* x, int k, long n, float square) {
+    if (!(square >= 0x1p-126f && square <= 0x1.fffffep127f)) return largest_in_row(x, k, n);
+    const Vec8 sv = splat8(square);
+    long j = k;
+    for (; j + 8 <= n; j += 8) {
+        const Vec8 v = load8(x + j);
+        const Bits8 hit = reinterpret_cast<Bits8>(v * v == sv);
+        if (any(hit))
+            for (int l = 0;; ++l)
+                if (hit[l] != 0) return static_cast<int>(j) + l;
+    }
+    for (; j < n; ++j)
+        if (x[j] * x[j] == square) return static_cast<int>(j);
+    return largest_in_row(x, k, n);
+}
+
+/// Each of B rows' sum of squares, column by column in order, and its
+/// largest square: what the next stage's pivots are chosen by.
 template <int B>
 struct Squares {
     Across<B> sums = Across<B>::zero();
+    Across<B> largest = Across<B>::zero();
 
-    /// The tile v of the B rows, the columns cols of it.
+    /// The tile v of the B rows, the columns cols of it. The largest square
+    /// takes all eight, those of a last tile that other tiles already had,
+    /// or the zeros past a short row, changing nothing; never a NaN.
     template <typename Cols>
     void add(const Vec8 (&v)[B], Cols cols) {
         Across<B> c[8];
         transpose(v, c);
+        Across<B> sq[8];
+        for (int l = 0; l < 8; ++l)
+            for (int g = 0; g < Across<B>::kGroups; ++g) sq[l].v[g] = c[l].v[g] * c[l].v[g];
         for (int l = cols.from; l < cols.to; ++l)
-            for (int g = 0; g < Across<B>::kGroups; ++g) sums.v[g] = sums.v[g] + c[l].v[g] * c[l].v[g];
+            for (int g = 0; g < Across<B>::kGroups; ++g) sums.v[g] = sums.v[g] + sq[l].v[g];
+        for (int l = 0; l < 8; ++l)
+            for (int g = 0; g < Across<B>::kGroups; ++g)
+                largest.v[g] = sq[l].v[g] > largest.v[g] ? sq[l].v[g] : largest.v[g];
+    }
+    void store(float* sums_to, float* largest_to) const {
+        sums.store(sums_to);
+        largest.store(largest_to);
     }
 };
 
@@ -373,10 +416,10 @@ public:
     int invert(float* a, int ia, float* w);
 
 private:
-    /// Rows 0, ..., m - 1 over all columns: their sums of squares, for the
-    /// first stage.
+    /// Rows 0, ..., m - 1 over all columns: their sums of squares and
+    /// largest squares, for the first stage.
     template <int B>
-    void first_squares(float* sq) {
+    void first_squares(float* sq, float* big) {
         float* rows[B];
         for (int r = 0; r < B; ++r) rows[r] = x_[r];
         Squares<B> p;
@@ -385,14 +428,14 @@ private:
             for (int r = 0; r < B; ++r) v[r] = load8(at[r]);
             p.add(v, cols);
         });
-        p.sums.store(sq);
+        p.store(sq, big);
     }
 
     /// Stage k after its elementary transformation: the pivot row divided
     /// by b, the B = m - k - 1 rows below against it, and their sums of
-    /// squares for stage k + 1.
+    /// squares and largest squares for stage k + 1.
     template <int B>
-    void reduce(int k, float b, float wk, float* sq) {
+    void reduce(int k, float b, float wk, float* sq, float* big) {
         float* rows[B + 1];
         for (int r = 0; r <= B; ++r) rows[r] = x_[k + r];
         // s = W(k) A(i, k) + the row's products with the pivot row.
@@ -426,7 +469,7 @@ private:
             }
             next.add(v, cols);
         });
-        next.sums.store(sq + k + 1);
+        next.store(sq + k + 1, big + k + 1);
     }
 
     /// The last row of the back-substitution, its entries past the diagonal
@@ -552,9 +595,10 @@ int FewRows::invert(float* a, int ia, float* w) {
     numbered(w + m, m);
     numbered(w + 2 * m, n);
 
-    // Each row's sum of squares over the columns from the stage's on.
-    float sq[kRowsHeld];
-    with_rows<kRowsHeld>(m, [&]<int B>() { first_squares<B>(sq); });
+    // Each row's sum of squares and largest square over the columns from
+    // the stage's on.
+    float sq[kRowsHeld], big[kRowsHeld];
+    with_rows<kRowsHeld>(m, [&]<int B>() { first_squares<B>(sq, big); });
     // The columns the column pivots interchanged; the others keep their places.
     int moved[2 * kRowsHeld];
     int nmoved = 0;
@@ -571,12 +615,13 @@ int FewRows::invert(float* a, int ia, float* w) {
             }
         }
         const float sum = sq[ir];
+        const float largest = big[ir];
         if (ir > k) {
             std::swap(w[m + k], w[m + ir]);
             std::swap(x_[k], x_[ir]);
         }
         // Column pivot: the largest magnitude in the pivot row.
-        const int jc = largest_in_row(x_[k], k, n);
+        const int jc = place_of_largest(x_[k], k, n, largest);
         if (jc > k) {
             std::swap(w[2 * m + k], w[2 * m + jc]);
             for (int i = 0; i < m; ++i) std::swap(x_[i][k], x_[i][jc]);
@@ -601,7 +646,7 @@ int FewRows::invert(float* a, int ia, float* w) {
         // The last stage's division by b (none when it is the last column)
         // is made with the back-substitution's first step.
         if (k == m - 1) break;
-        with_rows<kRowsHeld - 1>(m - k - 1, [&]<int B>() { reduce<B>(k, b, w[k], sq); });
+        with_rows<kRowsHeld - 1>(m - k - 1, [&]<int B>() { reduce<B>(k, b, w[k], sq, big); });
     }
 
     // Back-substitution, last row first; each step forms the sums of the
