@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -169,71 +170,62 @@ using Vec4 = float __attribute__((vector_size(16)));
 inline Vec4 low4(Vec8 v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); }
 inline Vec4 high4(Vec8 v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); }
 
-/// One value for each of B rows, side by side: row 4g + q in lane q of
-/// vector g (the lanes past B hold zero or whatever the work left there).
+/// One value for each of B rows, side by side in the lanes of one vector,
+/// of four or of eight (the lanes past B hold zero or whatever the work
+/// left there).
 template <int B>
 struct Across {
-    static constexpr int kGroups = (B + 3) / 4;
-    Vec4 v[kGroups];
+    using Vec = std::conditional_t<(B <= 4), Vec4, Vec8>;
+    static constexpr int kLanes = B <= 4 ? 4 : 8;
+    Vec v;
 
     static Across of(const float* x) {
         Across r;
-        for (int g = 0; g < kGroups; ++g)
-            for (int q = 0; q < 4; ++q) r.v[g][q] = 4 * g + q < B ? x[4 * g + q] : 0.0f;
+        for (int q = 0; q < kLanes; ++q) r.v[q] = q < B ? x[q] : 0.0f;
         return r;
     }
-    static Across zero() {
-        Across r;
-        for (auto& x : r.v) x = Vec4{};
-        return r;
-    }
-    float operator[](int r) const { return v[r / 4][r % 4]; }
+    static Across zero() { return {Vec{}}; }
+    float operator[](int r) const { return v[r]; }
     void store(float* x) const {
-        for (int r = 0; r < B; ++r) x[r] = (*this)[r];
+        for (int r = 0; r < B; ++r) x[r] = v[r];
     }
 };
 
 /// A tile of B rows' entries in eight columns, r[q] the eight entries of row
 /// q, as its eight columns: c[l] holds column l, the rows side by side.
 template <int B>
-void transpose(const Vec8 (&r)[B], Across<B> (&c)[8]) {
-    // Four rows at a time: the entries pair up within each half of the
-    // vectors, which then hold columns l and l + 4.
-    [&]<int... G>(std::integer_sequence<int, G...>) {
-        (
-            [&] {
-                constexpr int q = 4 * G;
-                const Vec8 r0 = r[q];
-                Vec8 r1{}, r2{}, r3{};
-                if constexpr (q + 1 < B) r1 = r[q + 1];
-                if constexpr (q + 2 < B) r2 = r[q + 2];
-                if constexpr (q + 3 < B) r3 = r[q + 3];
-                const Vec8 t0 = __builtin_shufflevector(r0, r1, 0, 8, 1, 9, 4, 12, 5, 13);
-                const Vec8 t1 = __builtin_shufflevector(r0, r1, 2, 10, 3, 11, 6, 14, 7, 15);
-                const Vec8 t2 = __builtin_shufflevector(r2, r3, 0, 8, 1, 9, 4, 12, 5, 13);
-                const Vec8 t3 = __builtin_shufflevector(r2, r3, 2, 10, 3, 11, 6, 14, 7, 15);
-                const Vec8 c04 = __builtin_shufflevector(t0, t2, 0, 1, 8, 9, 4, 5, 12, 13);
-                const Vec8 c15 = __builtin_shufflevector(t0, t2, 2, 3, 10, 11, 6, 7, 14, 15);
-                const Vec8 c26 = __builtin_shufflevector(t1, t3, 0, 1, 8, 9, 4, 5, 12, 13);
-                const Vec8 c37 = __builtin_shufflevector(t1, t3, 2, 3, 10, 11, 6, 7, 14, 15);
-                c[0].v[G] = low4(c04);
-                c[1].v[G] = low4(c15);
-                c[2].v[G] = low4(c26);
-                c[3].v[G] = low4(c37);
-                c[4].v[G] = high4(c04);
-                c[5].v[G] = high4(c15);
-                c[6].v[G] = high4(c26);
-                c[7].v[G] = high4(c37);
-            }(),
-            ...);
-    }(std::make_integer_sequence<int, Across<B>::kGroups>{});
+[[gnu::always_inline]] inline void transpose(const Vec8 (&r)[B], Across<B> (&c)[8]) {
+    auto row = [&](int q) { return q < B ? r[q] : Vec8{}; };
+    // Four rows at a time the entries pair up within each half of the
+    // vectors, which then hold columns l and l + 4 of the four rows.
+    Vec8 h[2][4];
+    for (int g = 0; g < (B + 3) / 4; ++g) {
+        const Vec8 r0 = row(4 * g), r1 = row(4 * g + 1), r2 = row(4 * g + 2), r3 = row(4 * g + 3);
+        const Vec8 t0 = __builtin_shufflevector(r0, r1, 0, 8, 1, 9, 4, 12, 5, 13);
+        const Vec8 t1 = __builtin_shufflevector(r0, r1, 2, 10, 3, 11, 6, 14, 7, 15);
+        const Vec8 t2 = __builtin_shufflevector(r2, r3, 0, 8, 1, 9, 4, 12, 5, 13);
+        const Vec8 t3 = __builtin_shufflevector(r2, r3, 2, 10, 3, 11, 6, 14, 7, 15);
+        h[g][0] = __builtin_shufflevector(t0, t2, 0, 1, 8, 9, 4, 5, 12, 13);
+        h[g][1] = __builtin_shufflevector(t0, t2, 2, 3, 10, 11, 6, 7, 14, 15);
+        h[g][2] = __builtin_shufflevector(t1, t3, 0, 1, 8, 9, 4, 5, 12, 13);
+        h[g][3] = __builtin_shufflevector(t1, t3, 2, 3, 10, 11, 6, 7, 14, 15);
+    }
+    for (int l = 0; l < 4; ++l) {
+        if constexpr (B <= 4) {
+            c[l].v = low4(h[0][l]);
+            c[l + 4].v = high4(h[0][l]);
+        } else {
+            // The halves of the two groups of four rows side by side.
+            c[l].v = __builtin_shufflevector(h[0][l], h[1][l], 0, 1, 2, 3, 8, 9, 10, 11);
+            c[l + 4].v = __builtin_shufflevector(h[0][l], h[1][l], 4, 5, 6, 7, 12, 13, 14, 15);
+        }
+    }
 }
 
 /// s = s + c[cols.from] + ... + c[cols.to - 1], lane by lane in that order.
 template <int B, typename Cols>
-void add_columns(Across<B>& s, const Across<B> (&c)[8], Cols cols) {
-    for (int l = cols.from; l < cols.to; ++l)
-        for (int g = 0; g < Across<B>::kGroups; ++g) s.v[g] = s.v[g] + c[l].v[g];
+[[gnu::always_inline]] inline void add_columns(Across<B>& s, const Across<B> (&c)[8], Cols cols) {
+    for (int l = cols.from; l < cols.to; ++l) s.v = s.v + c[l].v;
 }
 
 /// The first of the columns k, ..., n - 1 of the row x with the largest
@@ -312,17 +304,13 @@ struct Squares {
     /// takes all eight, those of a last tile that other tiles already had,
     /// or the zeros past a short row, changing nothing; never a NaN.
     template <typename Cols>
-    void add(const Vec8 (&v)[B], Cols cols) {
+    [[gnu::always_inline]] void add(const Vec8 (&v)[B], Cols cols) {
         Across<B> c[8];
         transpose(v, c);
         Across<B> sq[8];
-        for (int l = 0; l < 8; ++l)
-            for (int g = 0; g < Across<B>::kGroups; ++g) sq[l].v[g] = c[l].v[g] * c[l].v[g];
-        for (int l = cols.from; l < cols.to; ++l)
-            for (int g = 0; g < Across<B>::kGroups; ++g) sums.v[g] = sums.v[g] + sq[l].v[g];
-        for (int l = 0; l < 8; ++l)
-            for (int g = 0; g < Across<B>::kGroups; ++g)
-                largest.v[g] = sq[l].v[g] > largest.v[g] ? sq[l].v[g] : largest.v[g];
+        for (int l = 0; l < 8; ++l) sq[l].v = c[l].v * c[l].v;
+        for (int l = cols.from; l < cols.to; ++l) sums.v = sums.v + sq[l].v;
+        for (int l = 0; l < 8; ++l) largest.v = sq[l].v > largest.v ? sq[l].v : largest.v;
     }
     void store(float* sums_to, float* largest_to) const {
         sums.store(sums_to);
@@ -423,7 +411,7 @@ private:
         float* rows[B];
         for (int r = 0; r < B; ++r) rows[r] = x_[r];
         Squares<B> p;
-        by_tiles(rows, 0, n_, [&](float* const* at, auto cols) {
+        by_tiles(rows, 0, n_, [&](float* const* at, auto cols) __attribute__((always_inline)) {
             Vec8 v[B];
             for (int r = 0; r < B; ++r) v[r] = load8(at[r]);
             p.add(v, cols);
@@ -443,7 +431,7 @@ private:
         for (int r = 0; r < B; ++r) first[r] = wk * rows[r + 1][k];
         Across<B> s = Across<B>::of(first);
         const Vec8 bv = splat8(b);
-        by_tiles(rows, k + 1, n_, [&](float* const* at, auto cols) {
+        by_tiles(rows, k + 1, n_, [&](float* const* at, auto cols) __attribute__((always_inline)) {
             const Vec8 p = load8(at[0]) / bv;
             store8(at[0], p);
             Vec8 v[B];
@@ -460,7 +448,7 @@ private:
             sv[r] = splat8(sums[r]);
         }
         Squares<B> next;
-        by_tiles(rows, k + 1, n_, [&](float* const* at, auto cols) {
+        by_tiles(rows, k + 1, n_, [&](float* const* at, auto cols) __attribute__((always_inline)) {
             const Vec8 p = load8(at[0]);
             Vec8 v[B];
             for (int r = 0; r < B; ++r) {
@@ -484,10 +472,10 @@ private:
         const float s = w[l] / rows[0][l];
         rows[0][l] = 1.0f / rows[0][l] - s * w[l];
         Across<1> sum = Across<1>::zero();
-        if constexpr (Next) sum.v[0] = sum.v[0] + splat4(rows[1][l] * rows[0][l]);
+        if constexpr (Next) sum.v = sum.v + splat4(rows[1][l] * rows[0][l]);
         const Vec8 sv = splat8(-s);
         const Vec8 bv = splat8(b);
-        by_tiles(rows, l + 1, n_, [&](float* const* at, auto cols) {
+        by_tiles(rows, l + 1, n_, [&](float* const* at, auto cols) __attribute__((always_inline)) {
             const Vec8 v[1] = {sv * (load8(at[0]) / bv)};
             store8(at[0], v[0]);
             if constexpr (Next) {
@@ -515,7 +503,7 @@ private:
             float first[P];
             for (int r = 0; r < P; ++r) first[r] = rows[P][l] * rows[r][l];
             const Across<P> f = Across<P>::of(first);
-            for (int g = 0; g < Across<P>::kGroups; ++g) sum.v[g] = sum.v[g] + f.v[g];
+            sum.v = sum.v + f.v;
         }
         Vec8 tv[B], av[B];
         for (int r = 0; r < B; ++r) {
@@ -524,7 +512,7 @@ private:
         }
         const Vec8 wv = splat8(-wl);
         const Vec8 allv = splat8(all);
-        by_tiles(rows, l + 1, n_, [&](float* const* at, auto cols) {
+        by_tiles(rows, l + 1, n_, [&](float* const* at, auto cols) __attribute__((always_inline)) {
             const Vec8 pl = load8(at[0]);
             Vec8 s = wv * pl;
             Vec8 v[P];
@@ -563,17 +551,14 @@ private:
             for (long j = 0; j < n_; ++j) column(j);
             return;
         }
-        auto tile = [&](long j) {
+        auto tile = [&](long j) __attribute__((always_inline)) {
             Vec8 v[M];
             for (int r = 0; r < M; ++r) v[r] = load8(rows[r] + j);
             Across<M> c[8];
             transpose(v, c);
             for (int l = 0; l < 8; ++l) {
                 float* col = a + (j + l) * ia;
-                for (int g = 0; g < Across<M>::kGroups; ++g) {
-                    const int len = std::min(4, M - 4 * g);
-                    std::memcpy(col + 4 * g, &c[l].v[g], len * sizeof(float));
-                }
+                std::memcpy(col, &c[l].v, M * sizeof(float));
             }
         };
         long j = from;
