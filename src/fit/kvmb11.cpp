@@ -222,10 +222,10 @@ template <int B>
     }
 }
 
-/// s = s + c[cols.from] + ... + c[cols.to - 1], lane by lane in that order.
+/// s = s + c[cols.from] + ... + c[7], lane by lane in that order.
 template <int B, typename Cols>
 [[gnu::always_inline]] inline void add_columns(Across<B>& s, const Across<B> (&c)[8], Cols cols) {
-    for (int l = cols.from; l < cols.to; ++l) s.v = s.v + c[l].v;
+    for (int l = cols.from; l < 8; ++l) s.v = s.v + c[l].v;
 }
 
 /// The first of the columns k, ..., n - 1 of the row x with the largest
@@ -309,7 +309,7 @@ struct Squares {
         transpose(v, c);
         Across<B> sq[8];
         for (int l = 0; l < 8; ++l) sq[l].v = c[l].v * c[l].v;
-        for (int l = cols.from; l < cols.to; ++l) sums.v = sums.v + sq[l].v;
+        for (int l = cols.from; l < 8; ++l) sums.v = sums.v + sq[l].v;
         for (int l = 0; l < 8; ++l) largest.v = sq[l].v > largest.v ? sq[l].v : largest.v;
     }
     void store(float* sums_to, float* largest_to) const {
@@ -318,49 +318,52 @@ struct Squares {
     }
 };
 
-/// The columns of a tile that join the sums: from, ..., to - 1. A whole
-/// tile's eight, or those of the last that the tiles before it left.
+/// The columns of a tile that join the sums: from, ..., 7. All of a whole
+/// tile, those of the last that the tile before it left.
 struct Whole {
-    static constexpr int from = 0, to = 8;
+    static constexpr int from = 0;
 };
 struct Part {
-    int from, to;
+    int from;
 };
 
 /// Runs tile(at, cols) for the columns j0, ..., n - 1 of the Count rows
 /// eight at a time: at[r] points to row r's eight entries, cols says which
-/// of them join the sums. A last tile of fewer columns is the row's last
-/// eight, worked on again from their values before the pass: the columns
-/// the tile before it did come out the same, and only the others are
-/// summed. A row shorter than a tile is worked on in a copy.
+/// of them join the sums. When the columns do not fill the last tile, it
+/// holds the rows' last eight entries as they were before the pass: the
+/// columns that the tile before it did come out the same, and only the
+/// others join the sums (for a row shorter than a tile, the entries at the
+/// end of a tile of zeros).
 template <int Count, typename Tile>
-void by_tiles(float* const (&rows)[Count], long j0, long n, Tile&& tile) {
+[[gnu::always_inline]] inline void by_tiles(float* const (&rows)[Count], long j0, long n, Tile&& tile) {
     float* at[Count];
     const long len = n - j0;
-    if (len < 8) {
-        float part[Count][8];
-        for (int r = 0; r < Count; ++r) {
-            for (int c = 0; c < 8; ++c) part[r][c] = c < len ? rows[r][j0 + c] : 0.0f;
-            at[r] = part[r];
-        }
-        tile(at, Part{0, static_cast<int>(len)});
-        for (int r = 0; r < Count; ++r) std::copy(part[r], part[r] + len, rows[r] + j0);
-        return;
-    }
-    auto whole = [&] {
-        for (long j = j0; j + 8 <= n; j += 8) {
-            for (int r = 0; r < Count; ++r) at[r] = rows[r] + j;
-            tile(at, Whole{});
-        }
-    };
-    const int left = static_cast<int>(len % 8);
-    if (left == 0) return whole();
+    const int left = static_cast<int>(len < 8 ? len : len % 8);
     float last[Count][8];
-    for (int r = 0; r < Count; ++r) store8(last[r], load8(rows[r] + n - 8));
-    whole();
-    for (int r = 0; r < Count; ++r) at[r] = last[r];
-    tile(at, Part{8 - left, 8});
-    for (int r = 0; r < Count; ++r) store8(rows[r] + n - 8, load8(last[r]));
+    if (left != 0) {
+        for (int r = 0; r < Count; ++r) {
+            if (len >= 8) {
+                store8(last[r], load8(rows[r] + n - 8));
+            } else {
+                for (int c = 0; c < 8; ++c) last[r][c] = c < 8 - left ? 0.0f : rows[r][n - 8 + c];
+            }
+        }
+    }
+    for (long j = j0; j + 8 <= n; j += 8) {
+        for (int r = 0; r < Count; ++r) at[r] = rows[r] + j;
+        tile(at, Whole{});
+    }
+    if (left != 0) {
+        for (int r = 0; r < Count; ++r) at[r] = last[r];
+        tile(at, Part{8 - left});
+        for (int r = 0; r < Count; ++r) {
+            if (len >= 8) {
+                store8(rows[r] + n - 8, load8(last[r]));
+            } else {
+                for (int c = 8 - left; c < 8; ++c) rows[r][n - 8 + c] = last[r][c];
+            }
+        }
+    }
 }
 
 /// body.template operator()<B>() with B = count, 1 <= count <= Max.
