@@ -298,23 +298,30 @@ int place_of_largest(const float* x, int k, long n, float square) {
 template <int B>
 struct Squares {
     Across<B> sums = Across<B>::zero();
-    Across<B> largest = Across<B>::zero();
+    Vec8 largest[B] = {};  // of each row's every eighth column, eight side by side
 
-    /// The tile v of the B rows, the columns cols of it. The largest square
-    /// takes all eight, those of a last tile that other tiles already had,
-    /// or the zeros past a short row, changing nothing; never a NaN.
+    /// The tile v of the B rows, the columns cols of it. The squares are
+    /// formed row by row, then turned. The largest square takes all eight
+    /// columns, those of a last tile that other tiles already had, or the
+    /// zeros past a short row, changing nothing; never a NaN.
     template <typename Cols>
     [[gnu::always_inline]] void add(const Vec8 (&v)[B], Cols cols) {
+        Vec8 squares[B];
+        for (int r = 0; r < B; ++r) {
+            squares[r] = v[r] * v[r];
+            largest[r] = squares[r] > largest[r] ? squares[r] : largest[r];
+        }
         Across<B> c[8];
-        transpose(v, c);
-        Across<B> sq[8];
-        for (int l = 0; l < 8; ++l) sq[l].v = c[l].v * c[l].v;
-        for (int l = cols.from; l < 8; ++l) sums.v = sums.v + sq[l].v;
-        for (int l = 0; l < 8; ++l) largest.v = sq[l].v > largest.v ? sq[l].v : largest.v;
+        transpose(squares, c);
+        for (int l = cols.from; l < 8; ++l) sums.v = sums.v + c[l].v;
     }
     void store(float* sums_to, float* largest_to) const {
         sums.store(sums_to);
-        largest.store(largest_to);
+        for (int r = 0; r < B; ++r) {
+            float x = 0.0f;
+            for (int l = 0; l < 8; ++l) x = largest[r][l] > x ? largest[r][l] : x;
+            largest_to[r] = x;
+        }
     }
 };
 
