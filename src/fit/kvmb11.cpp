@@ -561,15 +561,19 @@ private:
             for (long j = 0; j < n_; ++j) column(j);
             return;
         }
+        // Four rows at a time, turned into columns of four; one row left over
+        // is copied entry by entry.
         auto tile = [&](long j) __attribute__((always_inline)) {
-            Vec8 v[M];
-            for (int r = 0; r < M; ++r) v[r] = load8(rows[r] + j);
-            Across<M> c[8];
-            transpose(v, c);
-            for (int l = 0; l < 8; ++l) {
-                float* col = a + (j + l) * ia;
-                std::memcpy(col, &c[l].v, M * sizeof(float));
+            for (int g = 0; g < M / 4 * 4 + (M % 4 > 1 ? 4 : 0); g += 4) {
+                Vec8 v[4];
+                for (int r = 0; r < 4; ++r) v[r] = g + r < M ? load8(rows[g + r] + j) : Vec8{};
+                Across<4> c[8];
+                transpose(v, c);
+                const int len = std::min(4, M - g);
+                for (int l = 0; l < 8; ++l) std::memcpy(a + (j + l) * ia + g, &c[l].v, len * sizeof(float));
             }
+            if constexpr (M % 4 == 1)
+                for (int l = 0; l < 8; ++l) a[(j + l) * ia + M - 1] = rows[M - 1][j + l];
         };
         long j = from;
         for (; j + 8 <= n_; j += 8) tile(j);
