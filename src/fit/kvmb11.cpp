@@ -225,7 +225,8 @@ template <int B>
 /// s = s + c[cols.from] + ... + c[7], lane by lane in that order.
 template <int B, typename Cols>
 [[gnu::always_inline]] inline void add_columns(Across<B>& s, const Across<B> (&c)[8], Cols cols) {
-    for (int l = cols.from; l < 8; ++l) s.v = s.v + c[l].v;
+    for (int l = 0; l < 8; ++l)
+        if (l >= cols.from) s.v = s.v + c[l].v;
 }
 
 /// The first of the columns k, ..., n - 1 of the row x with the largest
@@ -313,7 +314,8 @@ struct Squares {
         }
         Across<B> c[8];
         transpose(squares, c);
-        for (int l = cols.from; l < 8; ++l) sums.v = sums.v + c[l].v;
+        for (int l = 0; l < 8; ++l)
+            if (l >= cols.from) sums.v = sums.v + c[l].v;
     }
     void store(float* sums_to, float* largest_to) const {
         sums.store(sums_to);
@@ -325,11 +327,7 @@ struct Squares {
     }
 };
 
-/// The columns of a tile that join the sums: from, ..., 7. All of a whole
-/// tile, those of the last that the tile before it left.
-struct Whole {
-    static constexpr int from = 0;
-};
+/// The columns of a tile that join the sums: from, ..., 7.
 struct Part {
     int from;
 };
@@ -343,7 +341,6 @@ struct Part {
 /// end of a tile of zeros).
 template <int Count, typename Tile>
 [[gnu::always_inline]] inline void by_tiles(float* const (&rows)[Count], long j0, long n, Tile&& tile) {
-    float* at[Count];
     const long len = n - j0;
     const int left = static_cast<int>(len < 8 ? len : len % 8);
     float last[Count][8];
@@ -356,13 +353,15 @@ template <int Count, typename Tile>
             }
         }
     }
-    for (long j = j0; j + 8 <= n; j += 8) {
-        for (int r = 0; r < Count; ++r) at[r] = rows[r] + j;
-        tile(at, Whole{});
+    const long whole = len / 8;
+    const long tiles = whole + (left != 0 ? 1 : 0);
+    for (long t = 0; t < tiles; ++t) {
+        float* at[Count];
+        const bool part = t == whole;
+        for (int r = 0; r < Count; ++r) at[r] = part ? last[r] : rows[r] + j0 + 8 * t;
+        tile(at, Part{part ? 8 - left : 0});
     }
     if (left != 0) {
-        for (int r = 0; r < Count; ++r) at[r] = last[r];
-        tile(at, Part{8 - left});
         for (int r = 0; r < Count; ++r) {
             if (len >= 8) {
                 store8(rows[r] + n - 8, load8(last[r]));
