@@ -186,6 +186,12 @@ struct Across {
     }
     static Across zero() { return {Vec{}}; }
     float operator[](int r) const { return v[r]; }
+    /// Lane r in all eight lanes of a vector of eight, r = 0, ..., B - 1.
+    void splat(Vec8 (&to)[B]) const {
+        [&]<int... R>(std::integer_sequence<int, R...>) {
+            ((to[R] = __builtin_shufflevector(v, v, R, R, R, R, R, R, R, R)), ...);
+        }(std::make_integer_sequence<int, B>{});
+    }
     void store(float* x) const {
         for (int r = 0; r < B; ++r) x[r] = v[r];
     }
@@ -299,7 +305,12 @@ int place_of_largest(const float* x, int k, long n, float square) {
 template <int B>
 struct Squares {
     Across<B> sums = Across<B>::zero();
-    Vec8 largest[B] = {};  // of each row's every eighth column, eight side by side
+    Vec8 largest[B];  // of each row's every eighth column, eight side by side
+
+    Squares() {
+        // One store a row: a loop of them becomes a block fill, slow to start.
+        [&]<int... R>(std::integer_sequence<int, R...>) { ((largest[R] = Vec8{}), ...); }(std::make_integer_sequence<int, B>{});
+    }
 
     /// The tile v of the B rows, the columns cols of it. The squares are
     /// formed row by row, then turned. The largest square takes all eight
@@ -449,13 +460,9 @@ private:
             transpose(v, c);
             add_columns(s, c, cols);
         });
-        float sums[B];
-        s.store(sums);
         Vec8 sv[B];
-        for (int r = 0; r < B; ++r) {
-            rows[r + 1][k] = rows[r + 1][k] - sums[r] * wk;
-            sv[r] = splat8(sums[r]);
-        }
+        s.splat(sv);
+        for (int r = 0; r < B; ++r) rows[r + 1][k] = rows[r + 1][k] - s[r] * wk;
         Squares<B> next;
         by_tiles(rows, k + 1, n_, [&](float* const* at, auto cols) __attribute__((always_inline)) {
             const Vec8 p = load8(at[0]);
