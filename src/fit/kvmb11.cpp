@@ -631,8 +631,12 @@ int FewRows::invert(float* a, int ia, float* w) {
             std::swap(w[m + k], w[m + ir]);
             std::swap(x_[k], x_[ir]);
         }
-        // Column pivot: the largest magnitude in the pivot row.
-        const int jc = place_of_largest(x_[k], k, n, largest);
+        // Column pivot: the largest magnitude in the pivot row, which is the
+        // pivot; read before the interchange, whose stores the compiler would
+        // have it wait for.
+        float* xk = x_[k];
+        const int jc = place_of_largest(xk, k, n, largest);
+        const float akk = xk[jc];
         if (jc > k) {
             std::swap(w[2 * m + k], w[2 * m + jc]);
             for (int i = 0; i < m; ++i) std::swap(x_[i][k], x_[i][jc]);
@@ -648,8 +652,6 @@ int FewRows::invert(float* a, int ia, float* w) {
             with_rows<kRowsHeld>(m, [&]<int M>() { copy_out<M>(a, ia, same, 0); });
             return k + 1;
         }
-        float* xk = x_[k];
-        const float akk = xk[k];
         b = std::sqrt(sum + sigma * std::fabs(akk));
         const float wk = (std::fabs(akk) + sigma) / b;
         w[k] = akk >= 0.0f ? wk : -wk;
