@@ -513,7 +513,7 @@ private:
     /// Row l of the back-substitution, the B = m - l - 1 rows below against
     /// it with the sums t, given the new column l (their W(i)) and the new
     /// A(l, l); then, for l > 0, row l - 1's products with rows l, ..., m - 1
-    /// for the next step into t.
+    /// for the next step into t_next, which may be t (read before).
     template <int B, bool Next>
     void back_row(int l, const float* t, float wl, float all, const float* ail, float* t_next) {
         constexpr int P = B + 1;  // rows l, ..., m - 1
@@ -685,11 +685,10 @@ int FewRows::invert(float* a, int ia, float* w) {
             x_[i][l] = w[i];
         }
         x_[l][l] = s / all;
-        const float tl[kRowsHeld] = {t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7]};
         if (l > 0) {
-            with_rows<kRowsHeld - 2>(m - l - 1, [&]<int B>() { back_row<B, true>(l, tl, wl, all, ail, t); });
+            with_rows<kRowsHeld - 2>(m - l - 1, [&]<int B>() { back_row<B, true>(l, t, wl, all, ail, t); });
         } else {
-            with_rows<kRowsHeld - 1>(m - 1, [&]<int B>() { back_row<B, false>(0, tl, wl, all, ail, t); });
+            with_rows<kRowsHeld - 1>(m - 1, [&]<int B>() { back_row<B, false>(0, t, wl, all, ail, t); });
         }
     }
 
