@@ -167,6 +167,18 @@ constexpr int kRowsHeld = 8;
 
 using Vec4 = float __attribute__((vector_size(16)));
 
+// Whether this copy is the AVX2 set's (its source defines KARVEL_KERNEL_SET
+// as kernels_avx2 before including this file): there a vector of eight is
+// one register, in the baseline set two of four.
+#define KARVEL_KVMB11_WIDE_kernels_avx2 1
+#define KARVEL_KVMB11_PASTE(a, b) a##b
+#define KARVEL_KVMB11_WIDE(set) KARVEL_KVMB11_PASTE(KARVEL_KVMB11_WIDE_, set)
+#if KARVEL_KVMB11_WIDE(KARVEL_KERNEL_SET)
+constexpr bool kWide = true;
+#else
+constexpr bool kWide = false;
+#endif
+
 /// x in all eight lanes, as splat8 does. Defined here, the AVX2 copy of
 /// this file compiles it for AVX2 (one broadcast); splat8, compiled from its
 /// header before the AVX2 target is set, goes through memory when inlined
@@ -175,27 +187,82 @@ inline Vec8 broadcast8(float x) { return Vec8{x, x, x, x, x, x, x, x}; }
 
 inline Vec4 low4(Vec8 v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); }
 inline Vec4 high4(Vec8 v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); }
+inline Vec8 join8(Vec4 lo, Vec4 hi) { return __builtin_shufflevector(lo, hi, 0, 1, 2, 3, 4, 5, 6, 7); }
+
+/// Whether a and b are equal in any lane, made on the halves without AVX.
+inline bool any_equal8(Vec8 a, Vec8 b) {
+    if constexpr (kWide) {
+        using Quarters = unsigned long long __attribute__((vector_size(32)));
+        const Quarters h = reinterpret_cast<Quarters>(a == b);
+        return ((h[0] | h[1]) | (h[2] | h[3])) != 0;
+    } else {
+        using Halves = unsigned long long __attribute__((vector_size(16)));
+        const Halves h = reinterpret_cast<Halves>((low4(a) == low4(b)) | (high4(a) == high4(b)));
+        return (h[0] | h[1]) != 0;
+    }
+}
+
+
+/// Eight values as two vectors of four: a vector of eight without AVX, where
+/// the compiler would join two halves into one through memory.
+struct Pair4 {
+    Vec4 lo, hi;
+
+    friend Pair4 operator+(Pair4 a, Pair4 b) { return {a.lo + b.lo, a.hi + b.hi}; }
+    float operator[](int q) const { return q < 4 ? lo[q] : hi[q - 4]; }
+};
+
+/// Eight values kept from one tile to the next: a vector of eight, or
+/// without AVX two of four.
+using Eight = std::conditional_t<kWide, Vec8, Pair4>;
+
+/// keep = y > keep ? y : keep lane by lane: y only where it is larger, so
+/// never a NaN.
+inline void keep_larger(Vec8& keep, Vec8 y) { keep = y > keep ? y : keep; }
+inline void keep_larger(Pair4& keep, Vec8 y) {
+    const Vec4 lo = low4(y), hi = high4(y);
+    keep.lo = lo > keep.lo ? lo : keep.lo;
+    keep.hi = hi > keep.hi ? hi : keep.hi;
+}
 
 /// One value for each of B rows, side by side in the lanes of one vector,
 /// of four or of eight (the lanes past B hold zero or whatever the work
 /// left there).
 template <int B>
 struct Across {
-    using Vec = std::conditional_t<(B <= 4), Vec4, Vec8>;
     static constexpr int kLanes = B <= 4 ? 4 : 8;
+    using Vec = std::conditional_t<kLanes == 4, Vec4, std::conditional_t<kWide, Vec8, Pair4>>;
     Vec v;
 
     static Across of(const float* x) {
+        float lanes[kLanes];
+        for (int q = 0; q < kLanes; ++q) lanes[q] = q < B ? x[q] : 0.0f;
         Across r;
-        for (int q = 0; q < kLanes; ++q) r.v[q] = q < B ? x[q] : 0.0f;
+        std::memcpy(&r.v, lanes, sizeof lanes);
         return r;
     }
     static Across zero() { return {Vec{}}; }
     float operator[](int r) const { return v[r]; }
-    /// Lane r in all eight lanes of a vector of eight, r = 0, ..., B - 1.
+    /// Lane r in all eight lanes of a vector of eight, r = 0, ..., B - 1
+    /// (without AVX from a vector of four, as shuffles of eight lanes would
+    /// be made lane by lane).
     void splat(Vec8 (&to)[B]) const {
         [&]<int... R>(std::integer_sequence<int, R...>) {
-            ((to[R] = __builtin_shufflevector(v, v, R, R, R, R, R, R, R, R)), ...);
+            if constexpr (kWide) {
+                ((to[R] = __builtin_shufflevector(v, v, R, R, R, R, R, R, R, R)), ...);
+            } else {
+                auto lane = [&]<int Q>() {
+                    Vec4 h;
+                    if constexpr (kLanes == 4) {
+                        h = v;
+                    } else {
+                        h = Q < 4 ? v.lo : v.hi;
+                    }
+                    const Vec4 x = __builtin_shufflevector(h, h, Q % 4, Q % 4, Q % 4, Q % 4);
+                    return join8(x, x);
+                };
+                ((to[R] = lane.template operator()<R>()), ...);
+            }
         }(std::make_integer_sequence<int, B>{});
     }
     void store(float* x) const {
@@ -208,28 +275,55 @@ struct Across {
 template <int B>
 [[gnu::always_inline]] inline void transpose(const Vec8 (&r)[B], Across<B> (&c)[8]) {
     auto row = [&](int q) { return q < B ? r[q] : Vec8{}; };
-    // Four rows at a time the entries pair up within each half of the
-    // vectors, which then hold columns l and l + 4 of the four rows.
-    Vec8 h[2][4];
-    for (int g = 0; g < (B + 3) / 4; ++g) {
-        const Vec8 r0 = row(4 * g), r1 = row(4 * g + 1), r2 = row(4 * g + 2), r3 = row(4 * g + 3);
-        const Vec8 t0 = __builtin_shufflevector(r0, r1, 0, 8, 1, 9, 4, 12, 5, 13);
-        const Vec8 t1 = __builtin_shufflevector(r0, r1, 2, 10, 3, 11, 6, 14, 7, 15);
-        const Vec8 t2 = __builtin_shufflevector(r2, r3, 0, 8, 1, 9, 4, 12, 5, 13);
-        const Vec8 t3 = __builtin_shufflevector(r2, r3, 2, 10, 3, 11, 6, 14, 7, 15);
-        h[g][0] = __builtin_shufflevector(t0, t2, 0, 1, 8, 9, 4, 5, 12, 13);
-        h[g][1] = __builtin_shufflevector(t0, t2, 2, 3, 10, 11, 6, 7, 14, 15);
-        h[g][2] = __builtin_shufflevector(t1, t3, 0, 1, 8, 9, 4, 5, 12, 13);
-        h[g][3] = __builtin_shufflevector(t1, t3, 2, 3, 10, 11, 6, 7, 14, 15);
-    }
-    for (int l = 0; l < 4; ++l) {
-        if constexpr (B <= 4) {
-            c[l].v = low4(h[0][l]);
-            c[l + 4].v = high4(h[0][l]);
-        } else {
-            // The halves of the two groups of four rows side by side.
-            c[l].v = __builtin_shufflevector(h[0][l], h[1][l], 0, 1, 2, 3, 8, 9, 10, 11);
-            c[l + 4].v = __builtin_shufflevector(h[0][l], h[1][l], 4, 5, 6, 7, 12, 13, 14, 15);
+    constexpr int kGroups = (B + 3) / 4;
+    if constexpr (kWide) {
+        // The entries pair up within each half of the vectors, which then
+        // hold columns l and l + 4 of the four rows.
+        Vec8 h[2][4];
+        for (int g = 0; g < kGroups; ++g) {
+            const Vec8 r0 = row(4 * g), r1 = row(4 * g + 1), r2 = row(4 * g + 2), r3 = row(4 * g + 3);
+            const Vec8 t0 = __builtin_shufflevector(r0, r1, 0, 8, 1, 9, 4, 12, 5, 13);
+            const Vec8 t1 = __builtin_shufflevector(r0, r1, 2, 10, 3, 11, 6, 14, 7, 15);
+            const Vec8 t2 = __builtin_shufflevector(r2, r3, 0, 8, 1, 9, 4, 12, 5, 13);
+            const Vec8 t3 = __builtin_shufflevector(r2, r3, 2, 10, 3, 11, 6, 14, 7, 15);
+            h[g][0] = __builtin_shufflevector(t0, t2, 0, 1, 8, 9, 4, 5, 12, 13);
+            h[g][1] = __builtin_shufflevector(t0, t2, 2, 3, 10, 11, 6, 7, 14, 15);
+            h[g][2] = __builtin_shufflevector(t1, t3, 0, 1, 8, 9, 4, 5, 12, 13);
+            h[g][3] = __builtin_shufflevector(t1, t3, 2, 3, 10, 11, 6, 7, 14, 15);
+        }
+        for (int l = 0; l < 4; ++l) {
+            if constexpr (B <= 4) {
+                c[l].v = low4(h[0][l]);
+                c[l + 4].v = high4(h[0][l]);
+            } else {
+                // The halves of the two groups of four rows side by side.
+                c[l].v = __builtin_shufflevector(h[0][l], h[1][l], 0, 1, 2, 3, 8, 9, 10, 11);
+                c[l + 4].v = __builtin_shufflevector(h[0][l], h[1][l], 4, 5, 6, 7, 12, 13, 14, 15);
+            }
+        }
+    } else {
+        // Without AVX the compiler takes shuffles of eight lanes apart lane by
+        // lane: each half of four rows is turned as four vectors of four.
+        Vec4 col[2][8];  // column l of each group of four rows
+        for (int g = 0; g < kGroups; ++g)
+            for (int half = 0; half < 2; ++half) {
+                auto part = [&](int q) { return half == 0 ? low4(row(4 * g + q)) : high4(row(4 * g + q)); };
+                const Vec4 t0 = __builtin_shufflevector(part(0), part(1), 0, 4, 1, 5);
+                const Vec4 t1 = __builtin_shufflevector(part(0), part(1), 2, 6, 3, 7);
+                const Vec4 t2 = __builtin_shufflevector(part(2), part(3), 0, 4, 1, 5);
+                const Vec4 t3 = __builtin_shufflevector(part(2), part(3), 2, 6, 3, 7);
+                Vec4* out = col[g] + 4 * half;
+                out[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+                out[1] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+                out[2] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+                out[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+            }
+        for (int l = 0; l < 8; ++l) {
+            if constexpr (B <= 4) {
+                c[l].v = col[0][l];
+            } else {
+                c[l].v = Pair4{col[0][l], col[1][l]};
+            }
         }
     }
 }
@@ -276,13 +370,6 @@ int largest_in_row(const float* x, int k, long n) {
     return ir;
 }
 
-/// Whether any lane of a comparison's result is set.
-inline bool any(Bits8 hit) {
-    using Quarters = unsigned long long __attribute__((vector_size(32)));
-    const Quarters h = reinterpret_cast<Quarters>(hit);
-    return ((h[0] | h[1]) | (h[2] | h[3])) != 0;
-}
-
 /// largest_in_row, given the largest square of the columns k, ..., n - 1
 /// of the row. Where squares are normal numbers, a larger magnitude has a
 /// larger square (the squares of two neighbouring numbers lie more than a
@@ -296,10 +383,9 @@ int place_of_largest(const float* x, int k, long n, float square) {
     long j = k;
     for (; j + 8 <= n; j += 8) {
         const Vec8 v = load8(x + j);
-        const Bits8 hit = reinterpret_cast<Bits8>(v * v == sv);
-        if (any(hit))
+        if (any_equal8(v * v, sv))
             for (int l = 0;; ++l)
-                if (hit[l] != 0) return static_cast<int>(j) + l;
+                if (x[j + l] * x[j + l] == square) return static_cast<int>(j) + l;
     }
     for (; j < n; ++j)
         if (x[j] * x[j] == square) return static_cast<int>(j);
@@ -311,11 +397,11 @@ int place_of_largest(const float* x, int k, long n, float square) {
 template <int B>
 struct Squares {
     Across<B> sums = Across<B>::zero();
-    Vec8 largest[B];  // of each row's every eighth column, eight side by side
+    Eight largest[B];  // of each row's every eighth column, eight side by side
 
     Squares() {
         // One store a row: a loop of them becomes a block fill, slow to start.
-        [&]<int... R>(std::integer_sequence<int, R...>) { ((largest[R] = Vec8{}), ...); }(std::make_integer_sequence<int, B>{});
+        [&]<int... R>(std::integer_sequence<int, R...>) { ((largest[R] = Eight{}), ...); }(std::make_integer_sequence<int, B>{});
     }
 
     /// The tile v of the B rows, the columns cols of it. The squares are
@@ -327,7 +413,7 @@ struct Squares {
         Vec8 squares[B];
         for (int r = 0; r < B; ++r) {
             squares[r] = v[r] * v[r];
-            largest[r] = squares[r] > largest[r] ? squares[r] : largest[r];
+            keep_larger(largest[r], squares[r]);
         }
         Across<B> c[8];
         transpose(squares, c);
