@@ -401,7 +401,9 @@ struct Squares {
 
     Squares() {
         // One store a row: a loop of them becomes a block fill, slow to start.
-        [&]<int... R>(std::integer_sequence<int, R...>) { ((largest[R] = Eight{}), ...); }(std::make_integer_sequence<int, B>{});
+        [&]<int... R>(std::integer_sequence<int, R...>) {
+            ((largest[R] = Eight{}), ...);
+        }(std::make_integer_sequence<int, B>{});
     }
 
     /// The tile v of the B rows, the columns cols of it. The squares are

@@ -193,19 +193,22 @@ TEST(Kvmb11, SameBitsAsThePlainAlgorithm) {
     std::uniform_real_distribution<float> u(-1.0f, 1.0f);
     // Up to eight rows the matrix is worked on row by row, above that column
     // by column. Entries of a few whole values make ties in every pivot
-    // search, at places in every position of a vector.
+    // search, at places in every position of a vector; entries near 2^-70
+    // have squares too small to be normal numbers.
     std::uniform_int_distribution<int> few(-3, 3);
     const int shapes[][2] = {{1, 7}, {2, 19}, {5, 605}, {7, 9}, {8, 45}, {9, 40}, {12, 30}, {40, 140}};
-    for (const bool ties : {false, true}) {
+    enum Kind { kPlain, kTies, kTiny };
+    for (const Kind kind : {kPlain, kTies, kTiny}) {
         for (const auto& shape : shapes) {
             const int m = shape[0], n = shape[1];
             std::vector<float> a(static_cast<std::size_t>(m) * n);
-            for (float& v : a) v = ties ? static_cast<float>(few(gen)) : u(gen);
+            for (float& v : a)
+                v = kind == kTies ? static_cast<float>(few(gen)) : kind == kTiny ? u(gen) * 0x1p-70f : u(gen);
             std::vector<float> want = a, w(2 * m + n);
             plain_inverse(m, n, want.data(), m, w.data());
             const auto got = invert(m, n, m, a);
             EXPECT_EQ(std::memcmp(got.data(), want.data(), a.size() * sizeof(float)), 0)
-                << m << "x" << n << (ties ? " with ties" : "");
+                << m << "x" << n << (kind == kTies ? " with ties" : kind == kTiny ? " tiny" : "");
         }
     }
 }
