@@ -202,7 +202,6 @@ inline bool any_equal8(Vec8 a, Vec8 b) {
     }
 }
 
-
 /// Eight values as two vectors of four: a vector of eight without AVX, where
 /// the compiler would join two halves into one through memory.
 struct Pair4 {
@@ -408,8 +407,8 @@ struct Squares {
 
     /// The tile v of the B rows, the columns cols of it. The squares are
     /// formed row by row, then turned. The largest square takes all eight
-    /// columns, those of a last tile that other tiles already had, or the
-    /// zeros past a short row, changing nothing; never a NaN.
+    /// columns: those of a last tile that the tile before already had, or
+    /// the zeros that fill a short row's tile, change nothing; never a NaN.
     template <typename Cols>
     [[gnu::always_inline]] void add(const Vec8 (&v)[B], Cols cols) {
         Vec8 squares[B];
@@ -501,12 +500,12 @@ inline void numbered(float* record, long count) {
 /// A matrix of at most kRowsHeld rows held row by row, each row's entries
 /// side by side (leading dimension n), the rows reached through pointers,
 /// so that a row interchange swaps two pointers. The sums over a row's
-/// entries run for the rows of a stage in the lanes of one vector (two for
-/// more than four rows): a tile of eight columns is loaded row by row,
-/// worked on across its columns, and turned in registers so that one vector
-/// addition takes the next term of every row's sum. Each sum stays one
-/// chain in the order of its terms; what else a stage does runs eight
-/// columns at a time beside the chains.
+/// entries run for the rows of a stage in the lanes of one vector (of eight
+/// for more than four rows; without AVX two of four): a tile of eight
+/// columns is loaded row by row, worked on across its columns, and turned
+/// in registers so that one vector addition takes the next term of every
+/// row's sum. Each sum stays one chain in the order of its terms; what else
+/// a stage does runs eight columns at a time beside the chains.
 class FewRows {
 public:
     FewRows(float* rows, int m, int n) : m_(m), n_(n) {
@@ -800,7 +799,8 @@ int FewRows::invert(float* a, int ia, float* w) {
     return 0;
 }
 
-/// The generalized inverse of the m x n matrix A, however it is held.
+/// The generalized inverse of the m x n matrix A held column by column
+/// (ByColumns: more than kRowsHeld rows).
 template <class Matrix>
 int invert(Matrix& A, int m, int n, float* w) {
     auto W = [w](int i) -> float& { return w[i - 1]; };
