@@ -137,8 +137,8 @@ private:
     float* jcol(int k) { return jac_ + static_cast<long>(k) * m_; }  // column k + 1
     // The Jacobian's rows as well (the n entries of a row side by side), for
     // the sums over i of its columns.
-    float* jrow(long i) { return jrows_.data() + i * n_; }  // row i + 1
-    float& G(int k, int i) { return ginv_[(k - 1) + static_cast<long>(i - 1) * n_]; }
+    float* jrow(long i) { return jrows_.data() + i * width(); }  // row i + 1
+    float& G(int k, int i) { return ginv_[(k - 1) + static_cast<long>(i - 1) * width()]; }
     // The columns of G of the points in whole blocks of eight once more
     // (N fixed), the eight points of a block side by side entry by entry, so
     // that the sums over a point's entries run for eight points in one
@@ -146,7 +146,7 @@ private:
     // multiple of eight.
     float* gblock(long i) { return gblocks_.data() + i * width(); }
     void copy_gblocks();
-    float& dir(int k, int j) { return dirs_[static_cast<long>(k - 1) * n_ + (j - 1)]; }
+    float& dir(int k, int j) { return dirs_[static_cast<long>(k - 1) * width() + (j - 1)]; }
 
     // Stop rules.
     /// The best sum of squares is down to the accuracy asked for.
@@ -402,30 +402,32 @@ void Minimiser<N>::apply_pending_columns() {
 /// A step along the oldest direction; the directions and ages rotate.
 template <int N>
 void Minimiser<N>::refresh_setup() {
-    for (int j = 1; j <= n_; ++j) x_[j - 1] = xbest_[j - 1] + dstep_ * dir(1, j);
-    for (int k = 1; k <= n_ - 1; ++k) ages_[k - 1] = ages_[k] + 1.0f;
-    ages_[n_ - 1] = 1.0f;
-    std::copy(dirs_, dirs_ + n_, v3_);
-    std::copy(dirs_ + n_, dirs_ + static_cast<long>(n_) * n_, dirs_);
-    std::copy(v3_, v3_ + n_, dirs_ + static_cast<long>(n_ - 1) * n_);
+    const int n = width();
+    for (int j = 1; j <= n; ++j) x_[j - 1] = xbest_[j - 1] + dstep_ * dir(1, j);
+    for (int k = 1; k <= n - 1; ++k) ages_[k - 1] = ages_[k] + 1.0f;
+    ages_[n - 1] = 1.0f;
+    std::copy(dirs_, dirs_ + n, v3_);
+    std::copy(dirs_ + n, dirs_ + static_cast<long>(n) * n, dirs_);
+    std::copy(v3_, v3_ + n, dirs_ + static_cast<long>(n - 1) * n);
 }
 
 /// New direction set from the step delta (held in X on entry), the
 /// predicted residuals, and X set to the trial point.
 template <int N>
 typename Minimiser<N>::Step Minimiser<N>::new_directions(const float* delta) {
+    const int n = width();
     float* c = v3_;
     float e = 0.0f;
-    for (int j = 0; j < n_; ++j) e = e + delta[j] * delta[j];
+    for (int j = 0; j < n; ++j) e = e + delta[j] * delta[j];
     const float a = 0.25f * e;
-    for (int k = 1; k <= n_; ++k) {
+    for (int k = 1; k <= n; ++k) {
         float s = 0.0f;
-        for (int j = 1; j <= n_; ++j) s = s + delta[j - 1] * dir(k, j);
+        for (int j = 1; j <= n; ++j) s = s + delta[j - 1] * dir(k, j);
         c[k - 1] = s;
     }
     int l = 0;
     float run = 0.0f;
-    for (int k = 1; k <= n_; ++k) {
+    for (int k = 1; k <= n; ++k) {
         run = run + c[k - 1] * c[k - 1];
         if (run > a) {
             l = k;
@@ -434,40 +436,39 @@ typename Minimiser<N>::Step Minimiser<N>::new_directions(const float* delta) {
         ages_[k - 1] = ages_[k - 1] + 1.0f;
     }
     if (l > 0) {
-        for (int k = l; k <= n_ - 1; ++k) ages_[k - 1] = ages_[k] + 1.0f;
-        ages_[n_ - 1] = 1.0f;
+        for (int k = l; k <= n - 1; ++k) ages_[k - 1] = ages_[k] + 1.0f;
+        ages_[n - 1] = 1.0f;
         stage_ = Stage::PredictedStep;
         // Direction l to the front, its components likewise.
         float* tmp = v2_;
-        std::copy(dirs_ + static_cast<long>(l - 1) * n_, dirs_ + static_cast<long>(l) * n_, tmp);
-        std::copy_backward(dirs_, dirs_ + static_cast<long>(l - 1) * n_, dirs_ + static_cast<long>(l) * n_);
-        std::copy(tmp, tmp + n_, dirs_);
+        std::copy(dirs_ + static_cast<long>(l - 1) * n, dirs_ + static_cast<long>(l) * n, tmp);
+        std::copy_backward(dirs_, dirs_ + static_cast<long>(l - 1) * n, dirs_ + static_cast<long>(l) * n);
+        std::copy(tmp, tmp + n, dirs_);
         const float cl = c[l - 1];
         for (int k = l; k >= 2; --k) c[k - 1] = c[k - 2];
         c[0] = cl;
         // Re-orthonormalise so that the last direction is the step.
         float* z = v1_;
-        std::fill(z, z + n_, 0.0f);
+        std::fill(z, z + n, 0.0f);
         float sig = c[0] * c[0];
-        for (int k = 2; k <= n_; ++k) {
+        for (int k = 2; k <= n; ++k) {
             // The factors once for the row (the stores below could be taken
             // to change c).
             const float ck = c[k - 1], cprev = c[k - 2];
             const float rho = std::sqrt((sig + ck * ck) * sig);
             const float a1 = sig / rho, a2 = ck / rho;
-            for (int j = 1; j <= n_; ++j) z[j - 1] = z[j - 1] + cprev * dir(k - 1, j);
-            for (int j = 1; j <= n_; ++j) dir(k - 1, j) = a1 * dir(k, j) - a2 * z[j - 1];
+            for (int j = 1; j <= n; ++j) z[j - 1] = z[j - 1] + cprev * dir(k - 1, j);
+            for (int j = 1; j <= n; ++j) dir(k - 1, j) = a1 * dir(k, j) - a2 * z[j - 1];
             sig = sig + ck * ck;
         }
         const float len = std::sqrt(e);
-        for (int j = 1; j <= n_; ++j) dir(n_, j) = delta[j - 1] / len;
+        for (int j = 1; j <= n; ++j) dir(n, j) = delta[j - 1] / len;
     }
     // A zero step finds no leading direction; the set is then kept.
 
     // The predicted residuals, which only a predicted step uses; the
     // evaluation of the step sums their squares.
     if (stage_ == Stage::PredictedStep) {
-        const int n = width();
         const Vals<N> dv(delta);
         const float* dl = dv.data();
         float* const ph = phi_;
@@ -484,7 +485,7 @@ typename Minimiser<N>::Step Minimiser<N>::new_directions(const float* delta) {
             ph[i] = p;
         }
     }
-    for (int j = 0; j < n_; ++j) x_[j] = xbest_[j] + delta[j];
+    for (int j = 0; j < n; ++j) x_[j] = xbest_[j] + delta[j];
     return Step::TryPoint;
 }
 
@@ -503,7 +504,6 @@ void Minimiser<N>::update_inverse() {
     float* dx = x_;
     float* df = f_;
     for (int j = 0; j < n; ++j) dx[j] = x_[j] - xbest_[j];
-    for (long i = 0; i < m; ++i) df[i] = f_[i] - fbest_[i];
 
     float theta = 0.0f;
     for (int j = 0; j < n; ++j) theta = theta + dx[j] * dx[j];
@@ -519,38 +519,41 @@ void Minimiser<N>::update_inverse() {
     float omega = 0.0f;
     long blocked = 0;
     if constexpr (N > 0) {
-        // In blocks of points: u = G' dx for eight points at a time from
-        // gblocks_, and the products of J' df; then the sums point by point.
-        using O = Octet<N>;
+        // Eight points at a time: df, u = G' dx from gblocks_ and Broyden's
+        // coefficients (df - J dx) / theta for the eight, then the sums point
+        // by point.
         using W = Wide<N>;
-        alignas(32) float squares[kBlockPoints];
-        alignas(32) float jdf[kBlockPoints * N + 8];
         Vec8 dxk[N];
         for (int k = 0; k < N; ++k) dxk[k] = splat8(dx[k]);
+        const Vec8 th = splat8(theta);
+        float* const coef = coef_.data();
         W guw = convert<W>(gu);
         W yw = convert<W>(y);
-        for (long nb; (nb = std::min(kBlockPoints, (m - blocked) / O::kPoints * O::kPoints)) > 0; blocked += nb) {
-            for (long b = 0; b < nb; b += O::kPoints) {
-                const float* gb = gblock(blocked + b);
-                Vec8 s{};
-                for (int k = 0; k < N; ++k) s = s + load8(gb + 8 * k) * dxk[k];
-                store8(u + blocked + b, s);
-                store8(squares + b, s * s);
-                const O j = O::load(jrow(blocked + b));
-                const O dfe = O::per_point(df + blocked + b);
-                O t;
-                for (int q = 0; q < N; ++q) t.v[q] = j.v[q] * dfe.v[q];
-                t.store(jdf + b * N);
-            }
-            for (long b = 0; b < nb; ++b) {
-                omega = omega + squares[b];
-                guw.add_product(W::load(ginv_ + (blocked + b) * N, N), u[blocked + b]);  // G has m + n columns
-                yw.add(W::load(jdf + b * N, N));
+        for (; blocked + 8 <= m; blocked += 8) {
+            const long b = blocked;
+            const Vec8 dfv = load8(df + b) - load8(fbest_ + b);
+            store8(df + b, dfv);
+            const float* gb = gblock(b);
+            Vec8 s{};
+            for (int k = 0; k < N; ++k) s = s + load8(gb + 8 * k) * dxk[k];
+            store8(u + b, s);
+            Vec8 c = dfv;
+            for (int k = 0; k < N; ++k) c = c - load8(jcol(k) + b) * dxk[k];
+            store8(coef + b, c / th);
+            alignas(32) float squares[8];
+            store8(squares, s * s);
+            for (int l = 0; l < 8; ++l) {
+                const long i = b + l;
+                omega = omega + squares[l];
+                guw.add_product(W::load(ginv_ + i * N, N), u[i]);  // G has m + n columns
+                yw.add_product(W::load(jrow(i), N), df[i]);
             }
         }
         gu = convert<L>(guw);
         y = convert<L>(yw);
     }
+    for (long i = blocked; i < m; ++i) df[i] = f_[i] - fbest_[i];
+    const long blocked_points = blocked;
     for (long i = blocked; i < m; ++i) {
         const L g = L::load(ginv_ + i * n, n);  // G(., i + 1)
         const float s = L::dot_from(0.0f, g, dxv);
@@ -598,6 +601,7 @@ void Minimiser<N>::update_inverse() {
         Vec8 yk[N];
         for (int k = 0; k < N; ++k) yk[k] = splat8(values[k]);
         const Vec8 om = splat8(omega);
+        const O dxe = O::per_entry(dx);
         for (long nb; (nb = std::min(kBlockPoints, (m - blocked) / O::kPoints * O::kPoints)) > 0; blocked += nb) {
             for (long b = 0; b < nb; b += O::kPoints) {
                 float* gcols = ginv_ + (blocked + b) * N;
@@ -623,6 +627,11 @@ void Minimiser<N>::update_inverse() {
                 store8(v + blocked + b, s);
                 store8(eta_terms + b, dfv * s);
                 store8(zeta_terms + b, s * s);
+                // Broyden's update of the eight rows, J + c dx'.
+                const O ce = O::per_point(load8(coef_.data() + blocked + b));
+                O r = O::load(jrow(blocked + b));
+                for (int q = 0; q < N; ++q) r.v[q] = r.v[q] + dxe.v[q] * ce.v[q];
+                r.store(jrow(blocked + b));
             }
             for (long b = 0; b < nb; ++b) {
                 eta = eta + eta_terms[b];
@@ -654,40 +663,26 @@ void Minimiser<N>::update_inverse() {
     for (int k = 0; k < n; ++k) eta = eta + w_ * dx[k] * v[m + k];
     for (int k = 0; k < n; ++k) zeta = zeta + v[m + k] * v[m + k];
 
-    // Broyden's update of the Jacobian, eight rows at a time: the rows'
-    // coefficients c = (df - J dx) / theta, then the rows J + c dx'. The
-    // columns' update waits, with the coefficients in coef_, for the pass of
-    // the Marquardt sums, which reads the columns anyway (or for the inverse
-    // formed afresh, or the stop).
+    // Broyden's update of the Jacobian: the rows' coefficients
+    // c = (df - J dx) / theta, then the rows J + c dx'. For a fixed number of
+    // variables the rows of whole blocks of eight had their coefficients
+    // formed in the first pass and were updated in the second; the others
+    // are updated here. The columns' update waits, with the
+    // coefficients in coef_, for the pass of the Marquardt sums, which reads
+    // the columns anyway (or for the inverse formed afresh, or the stop).
     columns_pending_ = true;
     float* coef = coef_.data();
     std::copy(dx, dx + n, broyden_dx_.data());
-    const Vec8 th = splat8(theta);
-    // The coefficients of the rows i, ..., i + 7; dxk(k) is dx(k) in all
-    // eight lanes.
-    auto coefficients = [&](long i, auto dxk) {
-        Vec8 c = load8(df + i);
-        for (int k = 0; k < n; ++k) c = c - load8(jcol(k) + i) * dxk(k);
-        c = c / th;
-        store8(coef + i, c);
-        return c;
-    };
     long i = 0;
     if constexpr (N > 0) {
-        // dx in registers: the stores could otherwise be taken to change it.
-        using O = Octet<N>;
-        const O dxe = O::per_entry(dx);
-        Vec8 dxk[N];
-        for (int k = 0; k < N; ++k) dxk[k] = splat8(dx[k]);
-        for (; i + 8 <= m; i += 8) {
-            const O ce = O::per_point(coefficients(i, [&](int k) { return dxk[k]; }));
-            O r = O::load(jrow(i));
-            for (int q = 0; q < N; ++q) r.v[q] = r.v[q] + dxe.v[q] * ce.v[q];
-            r.store(jrow(i));
-        }
+        i = blocked_points;
     } else {
+        const Vec8 th = splat8(theta);
         for (; i + 8 <= m; i += 8) {
-            const Vec8 c = coefficients(i, [&](int k) { return splat8(dx[k]); });
+            Vec8 c = load8(df + i);
+            for (int k = 0; k < n; ++k) c = c - load8(jcol(k) + i) * splat8(dx[k]);
+            c = c / th;
+            store8(coef + i, c);
             for (int l = 0; l < 8; ++l) {
                 L r = L::load(jrow(i + l), n);
                 r.add_product(dxv, c[l]);
