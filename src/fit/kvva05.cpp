@@ -50,10 +50,6 @@ void print_table(const char* format, const float* v, int len) {
     fmt::write(kChannel, format, values);
 }
 
-// The most points of a block of the passes that form their products eight
-// points at a time first.
-constexpr long kBlockPoints = 64;
-
 /// The values of lanes a as lanes of another kind (N > 0).
 template <class To, class From>
 To convert(const From& a) {
@@ -582,15 +578,12 @@ void Minimiser<N>::update_inverse() {
     float zeta = 0.0f;
     blocked = 0;
     if constexpr (N > 0) {
-        // In blocks of points, eight points at a time: the corrected columns
-        // of G and the products of G df; the same correction in gblocks_,
-        // and from it v and the terms of eta and zeta. Then the sums point
-        // by point.
+        // Eight points at a time: the corrected columns of G and the
+        // products of G df; the same correction in gblocks_, and from it v
+        // and the terms of eta and zeta; the rows of Broyden's update. The
+        // sums of a block run point by point while the next block is formed.
         using O = Octet<N>;
         using W = Wide<N>;
-        alignas(32) float eta_terms[kBlockPoints];
-        alignas(32) float zeta_terms[kBlockPoints];
-        alignas(32) float gdf[kBlockPoints * N + 8];
         W xiw = convert<W>(xis);
         float values[N];
         gu.store(values);
@@ -602,43 +595,50 @@ void Minimiser<N>::update_inverse() {
         for (int k = 0; k < N; ++k) yk[k] = splat8(values[k]);
         const Vec8 om = splat8(omega);
         const O dxe = O::per_entry(dx);
-        for (long nb; (nb = std::min(kBlockPoints, (m - blocked) / O::kPoints * O::kPoints)) > 0; blocked += nb) {
-            for (long b = 0; b < nb; b += O::kPoints) {
-                float* gcols = ginv_ + (blocked + b) * N;
-                O g = O::load(gcols);
-                const Vec8 uv = load8(u + blocked + b);
-                const Vec8 dfv = load8(df + blocked + b);
-                const O ue = O::per_point(uv);
-                const O dfe = O::per_point(dfv);
-                O t;
-                for (int q = 0; q < N; ++q) {
-                    g.v[q] = g.v[q] - gue.v[q] * ue.v[q] / om;
-                    t.v[q] = g.v[q] * dfe.v[q];
-                }
-                g.store(gcols);
-                t.store(gdf + b * N);
-                float* gb = gblock(blocked + b);
-                Vec8 s = dfv;
-                for (int k = 0; k < N; ++k) {
-                    const Vec8 gk = load8(gb + 8 * k) - guk[k] * uv / om;
-                    store8(gb + 8 * k, gk);
-                    s = s - gk * yk[k];
-                }
-                store8(v + blocked + b, s);
-                store8(eta_terms + b, dfv * s);
-                store8(zeta_terms + b, s * s);
-                // Broyden's update of the eight rows, J + c dx'.
-                const O ce = O::per_point(load8(coef_.data() + blocked + b));
-                O r = O::load(jrow(blocked + b));
-                for (int q = 0; q < N; ++q) r.v[q] = r.v[q] + dxe.v[q] * ce.v[q];
-                r.store(jrow(blocked + b));
+        // The products of G df of two blocks: the sums of one block read
+        // them from memory while the next block's are formed.
+        alignas(32) float gdf[2][8 * N + 8];
+        Vec8 eta_terms{}, zeta_terms{};
+        auto sums = [&](const float* products) {
+            for (int l = 0; l < 8; ++l) {
+                eta = eta + eta_terms[l];
+                zeta = zeta + zeta_terms[l];
+                xiw.subtract(W::load(products + l * N, N));
             }
-            for (long b = 0; b < nb; ++b) {
-                eta = eta + eta_terms[b];
-                zeta = zeta + zeta_terms[b];
-                xiw.subtract(W::load(gdf + b * N, N));
+        };
+        for (; blocked + 8 <= m; blocked += 8) {
+            const long b = blocked;
+            float* gcols = ginv_ + b * N;
+            O g = O::load(gcols);
+            const Vec8 uv = load8(u + b);
+            const Vec8 dfv = load8(df + b);
+            const O ue = O::per_point(uv);
+            const O dfe = O::per_point(dfv);
+            O t;
+            for (int q = 0; q < N; ++q) {
+                g.v[q] = g.v[q] - gue.v[q] * ue.v[q] / om;
+                t.v[q] = g.v[q] * dfe.v[q];
             }
+            g.store(gcols);
+            t.store(gdf[b / 8 % 2]);
+            float* gb = gblock(b);
+            Vec8 s = dfv;
+            for (int k = 0; k < N; ++k) {
+                const Vec8 gk = load8(gb + 8 * k) - guk[k] * uv / om;
+                store8(gb + 8 * k, gk);
+                s = s - gk * yk[k];
+            }
+            store8(v + b, s);
+            // Broyden's update of the eight rows, J + c dx'.
+            const O ce = O::per_point(load8(coef_.data() + b));
+            O r = O::load(jrow(b));
+            for (int q = 0; q < N; ++q) r.v[q] = r.v[q] + dxe.v[q] * ce.v[q];
+            r.store(jrow(b));
+            if (b > 0) sums(gdf[(b / 8 + 1) % 2]);
+            eta_terms = dfv * s;
+            zeta_terms = s * s;
         }
+        if (blocked > 0) sums(gdf[(blocked / 8 + 1) % 2]);
         xis = convert<L>(xiw);
     }
     for (long i = blocked; i < m; ++i) {
