@@ -179,11 +179,6 @@ constexpr bool kWide = true;
 constexpr bool kWide = false;
 #endif
 
-/// x in all eight lanes, as splat8 does. Defined here, the AVX2 copy of
-/// this file compiles it for AVX2 (one broadcast); splat8, compiled from its
-/// header before the AVX2 target is set, goes through memory when inlined
-/// there.
-inline Vec8 broadcast8(float x) { return Vec8{x, x, x, x, x, x, x, x}; }
 
 inline Vec4 low4(Vec8 v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); }
 inline Vec4 high4(Vec8 v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); }
@@ -378,7 +373,7 @@ int largest_in_row(const float* x, int k, long n) {
 /// magnitudes are compared.
 int place_of_largest(const float* x, int k, long n, float square) {
     if (!(square >= 0x1p-126f && square <= 0x1.fffffep127f)) return largest_in_row(x, k, n);
-    const Vec8 sv = broadcast8(square);
+    const Vec8 sv = splat8(square);
     long j = k;
     for (; j + 8 <= n; j += 8) {
         const Vec8 v = load8(x + j);
@@ -543,7 +538,7 @@ private:
         float first[B];
         for (int r = 0; r < B; ++r) first[r] = wk * rows[r + 1][k];
         Across<B> s = Across<B>::of(first);
-        const Vec8 bv = broadcast8(b);
+        const Vec8 bv = splat8(b);
         by_tiles(rows, k + 1, n_, [&](float* const* at, auto cols) __attribute__((always_inline)) {
             const Vec8 p = load8(at[0]) / bv;
             store8(at[0], p);
@@ -582,8 +577,8 @@ private:
         rows[0][l] = 1.0f / rows[0][l] - s * w[l];
         Across<1> sum = Across<1>::zero();
         if constexpr (Next) sum.v = sum.v + splat4(rows[1][l] * rows[0][l]);
-        const Vec8 sv = broadcast8(-s);
-        const Vec8 bv = broadcast8(b);
+        const Vec8 sv = splat8(-s);
+        const Vec8 bv = splat8(b);
         by_tiles(rows, l + 1, n_, [&](float* const* at, auto cols) __attribute__((always_inline)) {
             const Vec8 v[1] = {sv * (load8(at[0]) / bv)};
             store8(at[0], v[0]);
@@ -616,11 +611,11 @@ private:
         }
         Vec8 tv[B], av[B];
         for (int r = 0; r < B; ++r) {
-            tv[r] = broadcast8(t[r]);
-            av[r] = broadcast8(ail[r]);
+            tv[r] = splat8(t[r]);
+            av[r] = splat8(ail[r]);
         }
-        const Vec8 wv = broadcast8(-wl);
-        const Vec8 allv = broadcast8(all);
+        const Vec8 wv = splat8(-wl);
+        const Vec8 allv = splat8(all);
         by_tiles(rows, l + 1, n_, [&](float* const* at, auto cols) __attribute__((always_inline)) {
             const Vec8 pl = load8(at[0]);
             Vec8 s = wv * pl;

@@ -50,11 +50,6 @@ void print_table(const char* format, const float* v, int len) {
     fmt::write(kChannel, format, values);
 }
 
-/// x in all eight lanes, as splat8 gives it. Defined here, the AVX2 copy of
-/// this file compiles it for AVX2 (one broadcast); splat8, compiled from
-/// its header before the AVX2 target is set, is put together lane by lane
-/// when inlined there.
-inline Vec8 broadcast8(float x) { return Vec8{x, x, x, x, x, x, x, x}; }
 
 /// The values of lanes a as lanes of another kind (N > 0).
 template <class To, class From>
@@ -526,8 +521,8 @@ void Minimiser<N>::update_inverse() {
         // by point.
         using W = Wide<N>;
         Vec8 dxk[N];
-        for (int k = 0; k < N; ++k) dxk[k] = broadcast8(dx[k]);
-        const Vec8 th = broadcast8(theta);
+        for (int k = 0; k < N; ++k) dxk[k] = splat8(dx[k]);
+        const Vec8 th = splat8(theta);
         float* const coef = coef_.data();
         W guw = convert<W>(gu);
         W yw = convert<W>(y);
@@ -595,11 +590,11 @@ void Minimiser<N>::update_inverse() {
         gu.store(values);
         const O gue = O::per_entry(values);
         Vec8 guk[N];
-        for (int k = 0; k < N; ++k) guk[k] = broadcast8(values[k]);
+        for (int k = 0; k < N; ++k) guk[k] = splat8(values[k]);
         y.store(values);
         Vec8 yk[N];
-        for (int k = 0; k < N; ++k) yk[k] = broadcast8(values[k]);
-        const Vec8 om = broadcast8(omega);
+        for (int k = 0; k < N; ++k) yk[k] = splat8(values[k]);
+        const Vec8 om = splat8(omega);
         const O dxe = O::per_entry(dx);
         // The products of G df of two blocks: the sums of one block read
         // them from memory while the next block's are formed.
@@ -683,10 +678,10 @@ void Minimiser<N>::update_inverse() {
     if constexpr (N > 0) {
         i = blocked_points;
     } else {
-        const Vec8 th = broadcast8(theta);
+        const Vec8 th = splat8(theta);
         for (; i + 8 <= m; i += 8) {
             Vec8 c = load8(df + i);
-            for (int k = 0; k < n; ++k) c = c - load8(jcol(k) + i) * broadcast8(dx[k]);
+            for (int k = 0; k < n; ++k) c = c - load8(jcol(k) + i) * splat8(dx[k]);
             c = c / th;
             store8(coef + i, c);
             for (int l = 0; l < 8; ++l) {
@@ -749,7 +744,7 @@ void Minimiser<N>::gradient_pass(float* g, float* d) {
     if constexpr (Correct && N > 0) {
         // The same correction in gblocks_.
         Vec8 xik[N];
-        for (int k = 0; k < N; ++k) xik[k] = broadcast8(xi_[k]);
+        for (int k = 0; k < N; ++k) xik[k] = splat8(xi_[k]);
         for (long i = 0; i + 8 <= m; i += 8) {
             float* gb = gblock(i);
             const Vec8 vi = load8(v + i);

@@ -96,8 +96,15 @@ inline Vec8 load8(const float* p) {
 }
 inline void store8(float* p, Vec8 v) { std::memcpy(p, &v, sizeof v); }
 /// x in all eight lanes, as it is (Vec8{} + x would be 0 + x, which turns
-/// -0 into +0).
-inline Vec8 splat8(float x) { return Vec8{x, x, x, x, x, x, x, x}; }
+/// -0 into +0). Made as a shuffle of one lane, which stays one broadcast
+/// where it is inlined into the kernels' AVX2 copies (a vector built of
+/// eight x, compiled here before their target is set, is put together
+/// lane by lane there).
+inline Vec8 splat8(float x) {
+    using Vec4 = float __attribute__((vector_size(16)));
+    const Vec4 one{x, x, x, x};
+    return __builtin_shufflevector(one, one, 0, 0, 0, 0, 0, 0, 0, 0);
+}
 using Bits8 = unsigned __attribute__((vector_size(32)));
 /// |v| lane by lane, as std::fabs: the sign bit cleared.
 inline Vec8 abs8(Vec8 v) { return reinterpret_cast<Vec8>(reinterpret_cast<Bits8>(v) & (Bits8{} + 0x7fffffffu)); }
