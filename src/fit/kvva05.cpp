@@ -161,6 +161,8 @@ private:
     // The passes over the points stay routines of their own rather than
     // parts of the step loop, so that each has the registers to itself.
     [[gnu::noinline]] std::optional<MinimiserOutcome> evaluate();
+    template <bool Predicted>
+    int sums_with_partial(float* sums);
     void print_evaluation();
     MinimiserSummary stop(MinimiserOutcome outcome);
     [[gnu::noinline]] bool form_inverse();
@@ -227,6 +229,14 @@ private:
     std::vector<float> jrows_ = std::vector<float>(static_cast<std::size_t>(m_) * n_ + 8);
     // The transposed matrix row by row for the generalized inverse.
     std::vector<float> rows_;
+    // The part of the next correction formed with the evaluation (N fixed):
+    // u of the points in whole blocks in scratch_, |u|^2 and G u over them,
+    // for dx from the best point to the trial point; to be turned when the
+    // trial point is taken.
+    bool partial_ready_ = false;
+    bool partial_turned_ = false;
+    float partial_omega_ = 0.0f;
+    alignas(32) float partial_gu_[8] = {};
     // See gblock; empty when N is not fixed.
     std::vector<float> gblocks_ = std::vector<float>(N > 0 ? static_cast<std::size_t>(m_ / 8 * 8) * N : 0);
 };
@@ -264,15 +274,27 @@ std::optional<MinimiserOutcome> Minimiser<N>::evaluate() {
     if (call_limit_reached()) return MinimiserOutcome::CallLimitReached;
     ++calls_;
     calfun_(m_, n_, f_, x_);
-    float s = 0.0f;
-    if (stage_ == Stage::PredictedStep) {
-        // With the sum of squares, the two sums the radius is set from when
-        // the step is a success, and the predicted sum of squares: they cost
-        // nothing beside it.
-        float alpha = 0.0f;
-        float beta = 0.0f;
-        float sp = 0.0f;
-        for (int i = 0; i < m_; ++i) {
+    // The sum of squares; at a predicted step also the two sums the radius
+    // is set from when the step is a success, and the predicted sum of
+    // squares: they cost nothing beside it. For a step that a correction
+    // of the inverse follows, the points in whole blocks go with a part of
+    // the correction.
+    const bool predicted = stage_ == Stage::PredictedStep;
+    float sums[4] = {};  // s, alpha, beta, the predicted sum
+    int i = 0;
+    if constexpr (N > 0) {
+        if (predicted) {
+            i = sums_with_partial<true>(sums);
+        } else if (stage_ == Stage::PlainStep) {
+            i = sums_with_partial<false>(sums);
+        }
+    }
+    float s = sums[0];
+    if (predicted) {
+        float alpha = sums[1];
+        float beta = sums[2];
+        float sp = sums[3];
+        for (; i < m_; ++i) {
             const float fi = f_[i];
             const float phi = phi_[i];
             s = s + fi * fi;
@@ -284,12 +306,90 @@ std::optional<MinimiserOutcome> Minimiser<N>::evaluate() {
         beta_ = beta;
         spred_ = sp;
     } else {
-        for (int i = 0; i < m_; ++i) s = s + f_[i] * f_[i];
+        for (; i < m_; ++i) s = s + f_[i] * f_[i];
     }
     s_ = s;
     if (no_longer_decreasing()) return MinimiserOutcome::NoLongerDecreasing;
     print_evaluation();
     return std::nullopt;
+}
+
+/// The sums of an evaluation (N fixed) over the points in whole blocks of
+/// eight, in their order, into sums: s, and when Predicted alpha, beta and
+/// the predicted sum too. Beside their chains runs the part of the next
+/// correction of the inverse that the residuals leave alone, for dx = X -
+/// XBEST: u = G' dx of the blocks' points into scratch_ (over the predicted
+/// residuals, each block read first), |u|^2 and G u over them. Taking the
+/// trial point changes only the sign of dx, and the correction then turns
+/// these (see update_inverse). Returns the number of points done.
+template <int N>
+template <bool Predicted>
+int Minimiser<N>::sums_with_partial(float* sums) {
+    using W = Wide<N>;
+    using Vec4 = float __attribute__((vector_size(16)));
+    Vec8 dxk[N];
+    for (int k = 0; k < N; ++k) dxk[k] = splat8(x_[k] - xbest_[k]);
+    float* const u = scratch_;
+    // The sums of a point's terms go on side by side in the lanes of one
+    // vector of four, each lane one chain in the order of the points: s,
+    // alpha, beta and the predicted sum of a predicted step, else s and
+    // |u|^2 (the lanes past these take what comes along and are never read).
+    Vec4 chains{};
+    float omega = 0.0f;
+    W gu = W::zero(partial_gu_, N);
+    auto low = [](Vec8 v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); };
+    auto high = [](Vec8 v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); };
+    auto upper_pair = [](Vec4 v) { return __builtin_shufflevector(v, v, 2, 3, 2, 3); };
+    int b = 0;
+    for (; b + 8 <= m_; b += 8) {
+        const Vec8 fv = load8(f_ + b);
+        const float* gb = gblock(b);
+        Vec8 uv{};
+        for (int k = 0; k < N; ++k) uv = uv + load8(gb + 8 * k) * dxk[k];
+        const Vec8 squares = uv * uv;
+        if constexpr (Predicted) {
+            const Vec8 ph = load8(phi_ + b);
+            const Vec8 d = fv - ph;
+            const Vec8 t0 = __builtin_shufflevector(fv * fv, abs8(d * fv), 0, 8, 1, 9, 4, 12, 5, 13);
+            const Vec8 t1 = __builtin_shufflevector(fv * fv, abs8(d * fv), 2, 10, 3, 11, 6, 14, 7, 15);
+            const Vec8 t2 = __builtin_shufflevector(d * d, ph * ph, 0, 8, 1, 9, 4, 12, 5, 13);
+            const Vec8 t3 = __builtin_shufflevector(d * d, ph * ph, 2, 10, 3, 11, 6, 14, 7, 15);
+            // Points 0 and 4, 1 and 5, 2 and 6, 3 and 7, their four terms each.
+            const Vec8 q[4] = {__builtin_shufflevector(t0, t2, 0, 1, 8, 9, 4, 5, 12, 13),
+                               __builtin_shufflevector(t0, t2, 2, 3, 10, 11, 6, 7, 14, 15),
+                               __builtin_shufflevector(t1, t3, 0, 1, 8, 9, 4, 5, 12, 13),
+                               __builtin_shufflevector(t1, t3, 2, 3, 10, 11, 6, 7, 14, 15)};
+            for (int l = 0; l < 4; ++l) chains = chains + low(q[l]);
+            for (int l = 0; l < 4; ++l) chains = chains + high(q[l]);
+        } else {
+            // Points 0, 1, 4 and 5, and 2, 3, 6 and 7, their two terms each.
+            const Vec8 p0 = __builtin_shufflevector(fv * fv, squares, 0, 8, 1, 9, 4, 12, 5, 13);
+            const Vec8 p1 = __builtin_shufflevector(fv * fv, squares, 2, 10, 3, 11, 6, 14, 7, 15);
+            const Vec4 pairs[4] = {low(p0), low(p1), high(p0), high(p1)};
+            for (int h = 0; h < 4; ++h) {
+                chains = chains + pairs[h];
+                chains = chains + upper_pair(pairs[h]);
+            }
+        }
+        if constexpr (Predicted) {
+            alignas(32) float sq[8];
+            store8(sq, squares);
+            for (int l = 0; l < 8; ++l) omega = omega + sq[l];
+        }
+        // u replaces the predicted residuals of the block only now.
+        store8(u + b, uv);
+        for (int l = 0; l < 8; ++l) gu.add_product(W::load(ginv_ + static_cast<long>(b + l) * N, N), u[b + l]);
+    }
+    sums[0] = chains[0];
+    if constexpr (Predicted) {
+        for (int k = 1; k < 4; ++k) sums[k] = chains[k];
+    } else {
+        omega = chains[1];
+    }
+    partial_omega_ = omega;
+    gu.store(partial_gu_);
+    partial_ready_ = true;
+    return b;
 }
 
 template <int N>
@@ -501,6 +601,8 @@ void Minimiser<N>::update_inverse() {
     float* dx = x_;
     float* df = f_;
     for (int j = 0; j < n; ++j) dx[j] = x_[j] - xbest_[j];
+    const bool partial = partial_ready_;
+    partial_ready_ = false;
 
     float theta = 0.0f;
     for (int j = 0; j < n; ++j) theta = theta + dx[j] * dx[j];
@@ -526,6 +628,27 @@ void Minimiser<N>::update_inverse() {
         float* const coef = coef_.data();
         W guw = convert<W>(gu);
         W yw = convert<W>(y);
+        if (partial) {
+            // u, |u|^2 and G u of the blocks came with the evaluation, for
+            // the pair the other way round when the trial point was taken:
+            // then dx changed sign, and so did each term and sum of u and of
+            // G u; 0 - x is that change, zero staying +0 as the sums that
+            // start from +0 make it. Only df, the coefficients and y remain.
+            omega = partial_omega_;
+            if (partial_turned_)
+                for (int k = 0; k < N; ++k) partial_gu_[k] = 0.0f - partial_gu_[k];
+            guw = W::load(partial_gu_, N);
+            for (; blocked + 8 <= m; blocked += 8) {
+                const long b = blocked;
+                const Vec8 dfv = load8(df + b) - load8(fbest_ + b);
+                store8(df + b, dfv);
+                if (partial_turned_) store8(u + b, Vec8{} - load8(u + b));
+                Vec8 c = dfv;
+                for (int k = 0; k < N; ++k) c = c - load8(jcol(k) + b) * dxk[k];
+                store8(coef + b, c / th);
+                for (int l = 0; l < 8; ++l) yw.add_product(W::load(jrow(b + l), N), df[b + l]);
+            }
+        }
         for (; blocked + 8 <= m; blocked += 8) {
             const long b = blocked;
             const Vec8 dfv = load8(df + b) - load8(fbest_ + b);
@@ -984,6 +1107,7 @@ MinimiserSummary Minimiser<N>::run() {
                 std::swap_ranges(x_, x_ + n_, xbest_);
                 std::swap_ranges(f_, f_ + m_, fbest_);
             }
+            partial_turned_ = accept;
             if (stage_ == Stage::ShortStep) {
                 stage_ = Stage::PlainStep;
                 if (reached_accuracy()) return stop(MinimiserOutcome::Converged);
