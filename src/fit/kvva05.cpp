@@ -598,11 +598,20 @@ void Minimiser<N>::update_inverse() {
     using L = Lanes<N>;
     const int n = width();
     const long m = m_, mn = m_ + n;
+    // For a fixed number of variables the evaluation of the step formed u,
+    // |u|^2 and G u of the points in whole blocks (sums_with_partial), for
+    // the pair as X holds it now unless the trial point was taken.
+    if constexpr (N > 0) {
+        if (!partial_ready_) {
+            float unused[4];
+            sums_with_partial<false>(unused);
+            partial_turned_ = false;
+        }
+        partial_ready_ = false;
+    }
     float* dx = x_;
     float* df = f_;
     for (int j = 0; j < n; ++j) dx[j] = x_[j] - xbest_[j];
-    const bool partial = partial_ready_;
-    partial_ready_ = false;
 
     float theta = 0.0f;
     for (int j = 0; j < n; ++j) theta = theta + dx[j] * dx[j];
@@ -613,83 +622,55 @@ void Minimiser<N>::update_inverse() {
     // Jacobian before its update.
     float* u = scratch_;  // m + n entries
     L gu = L::zero(v2_, n);
-    for (int k = 0; k < n; ++k) v3_[k] = p_ * dx[k];
-    L y = L::load(v3_, n);
     float omega = 0.0f;
     long blocked = 0;
     if constexpr (N > 0) {
-        // Eight points at a time: df, u = G' dx from gblocks_ and Broyden's
-        // coefficients (df - J dx) / theta for the eight, then the sums point
-        // by point.
-        using W = Wide<N>;
-        Vec8 dxk[N];
-        for (int k = 0; k < N; ++k) dxk[k] = splat8(dx[k]);
-        const Vec8 th = splat8(theta);
-        float* const coef = coef_.data();
-        W guw = convert<W>(gu);
-        W yw = convert<W>(y);
-        if (partial) {
-            // u, |u|^2 and G u of the blocks came with the evaluation, for
-            // the pair the other way round when the trial point was taken:
-            // then dx changed sign, and so did each term and sum of u and of
-            // G u; 0 - x is that change, zero staying +0 as the sums that
-            // start from +0 make it. Only df, the coefficients and y remain.
-            omega = partial_omega_;
-            if (partial_turned_)
-                for (int k = 0; k < N; ++k) partial_gu_[k] = 0.0f - partial_gu_[k];
-            guw = W::load(partial_gu_, N);
-            for (; blocked + 8 <= m; blocked += 8) {
-                const long b = blocked;
-                const Vec8 dfv = load8(df + b) - load8(fbest_ + b);
-                store8(df + b, dfv);
-                if (partial_turned_) store8(u + b, Vec8{} - load8(u + b));
-                Vec8 c = dfv;
-                for (int k = 0; k < N; ++k) c = c - load8(jcol(k) + b) * dxk[k];
-                store8(coef + b, c / th);
-                for (int l = 0; l < 8; ++l) yw.add_product(W::load(jrow(b + l), N), df[b + l]);
-            }
-        }
-        for (; blocked + 8 <= m; blocked += 8) {
-            const long b = blocked;
-            const Vec8 dfv = load8(df + b) - load8(fbest_ + b);
-            store8(df + b, dfv);
-            const float* gb = gblock(b);
-            Vec8 s{};
-            for (int k = 0; k < N; ++k) s = s + load8(gb + 8 * k) * dxk[k];
-            store8(u + b, s);
-            Vec8 c = dfv;
-            for (int k = 0; k < N; ++k) c = c - load8(jcol(k) + b) * dxk[k];
-            store8(coef + b, c / th);
-            alignas(32) float squares[8];
-            store8(squares, s * s);
-            for (int l = 0; l < 8; ++l) {
-                const long i = b + l;
-                omega = omega + squares[l];
-                guw.add_product(W::load(ginv_ + i * N, N), u[i]);  // G has m + n columns
-                yw.add_product(W::load(jrow(i), N), df[i]);
-            }
-        }
-        gu = convert<L>(guw);
-        y = convert<L>(yw);
+        // When the trial point was taken, dx changed sign, and so did each
+        // term and sum of u and of G u: 0 - x is that change, zero staying
+        // +0 as the sums that start from +0 make it. u of the blocks turns
+        // below.
+        blocked = m / 8 * 8;
+        omega = partial_omega_;
+        if (partial_turned_)
+            for (int k = 0; k < N; ++k) partial_gu_[k] = 0.0f - partial_gu_[k];
+        gu = L::load(partial_gu_, N);
     }
-    for (long i = blocked; i < m; ++i) df[i] = f_[i] - fbest_[i];
     const long blocked_points = blocked;
-    for (long i = blocked; i < m; ++i) {
+    for (long i = blocked; i < mn; ++i) {  // the other points, then the damping columns
         const L g = L::load(ginv_ + i * n, n);  // G(., i + 1)
-        const float s = L::dot_from(0.0f, g, dxv);
-        u[i] = s;
-        omega = omega + s * s;
-        gu.add_product(g, s);
-        y.add_product(L::load(jrow(i), n), df[i]);
-    }
-    for (long i = m; i < mn; ++i) {
-        const L g = L::load(ginv_ + i * n, n);
         const float s = L::dot_from(0.0f, g, dxv);
         u[i] = s;
         omega = omega + s * s;
         gu.add_product(g, s);
     }
     if (omega == 0.0f) return;
+
+    for (int k = 0; k < n; ++k) v3_[k] = p_ * dx[k];
+    L y = L::load(v3_, n);
+    if constexpr (N > 0) {
+        // Eight points at a time: df and Broyden's coefficients (df - J dx)
+        // / theta, then the terms of y point by point.
+        using W = Wide<N>;
+        Vec8 dxk[N];
+        for (int k = 0; k < N; ++k) dxk[k] = splat8(dx[k]);
+        const Vec8 th = splat8(theta);
+        float* const coef = coef_.data();
+        W yw = convert<W>(y);
+        for (long b = 0; b < blocked_points; b += 8) {
+            const Vec8 dfv = load8(df + b) - load8(fbest_ + b);
+            store8(df + b, dfv);
+            if (partial_turned_) store8(u + b, Vec8{} - load8(u + b));
+            Vec8 c = dfv;
+            for (int k = 0; k < N; ++k) c = c - load8(jcol(k) + b) * dxk[k];
+            store8(coef + b, c / th);
+            for (int l = 0; l < 8; ++l) yw.add_product(W::load(jrow(b + l), N), df[b + l]);
+        }
+        y = convert<L>(yw);
+    }
+    for (long i = blocked_points; i < m; ++i) {
+        df[i] = f_[i] - fbest_[i];
+        y.add_product(L::load(jrow(i), n), df[i]);
+    }
 
     // The rank-one correction G - (G u) u' / omega, column by column; with
     // each corrected column its part of v = (df, w dx) - G' y, of eta and
