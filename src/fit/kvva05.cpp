@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -230,13 +231,14 @@ private:
     // The transposed matrix row by row for the generalized inverse.
     std::vector<float> rows_;
     // The part of the next correction formed with the evaluation (N fixed):
-    // u of the points in whole blocks in scratch_, |u|^2 and G u over them,
-    // for dx from the best point to the trial point; to be turned when the
-    // trial point is taken.
+    // u of the points in whole blocks in scratch_, |u|^2, G u and y over
+    // them, for the pair from the best point to the trial point; to be
+    // turned when the trial point is taken.
     bool partial_ready_ = false;
     bool partial_turned_ = false;
     float partial_omega_ = 0.0f;
     alignas(32) float partial_gu_[8] = {};
+    alignas(32) float partial_y_[8] = {};
     // See gblock; empty when N is not fixed.
     std::vector<float> gblocks_ = std::vector<float>(N > 0 ? static_cast<std::size_t>(m_ / 8 * 8) * N : 0);
 };
@@ -316,19 +318,25 @@ std::optional<MinimiserOutcome> Minimiser<N>::evaluate() {
 
 /// The sums of an evaluation (N fixed) over the points in whole blocks of
 /// eight, in their order, into sums: s, and when Predicted alpha, beta and
-/// the predicted sum too. Beside their chains runs the part of the next
-/// correction of the inverse that the residuals leave alone, for dx = X -
-/// XBEST: u = G' dx of the blocks' points into scratch_ (over the predicted
-/// residuals, each block read first), |u|^2 and G u over them. Taking the
-/// trial point changes only the sign of dx, and the correction then turns
-/// these (see update_inverse). Returns the number of points done.
+/// the predicted sum too. Beside their chains runs the first part of the
+/// next correction of the inverse, for the pair dx = X - XBEST, df = F -
+/// FBEST: u = G' dx of the blocks' points into scratch_ (over the predicted
+/// residuals, each block read first), |u|^2, G u and y = p dx + J' df over
+/// them. Taking the trial point changes only the signs of dx and df, and
+/// the correction then turns these (see update_inverse). Returns the number
+/// of points done.
 template <int N>
 template <bool Predicted>
 int Minimiser<N>::sums_with_partial(float* sums) {
     using W = Wide<N>;
     using Vec4 = float __attribute__((vector_size(16)));
     Vec8 dxk[N];
-    for (int k = 0; k < N; ++k) dxk[k] = splat8(x_[k] - xbest_[k]);
+    float y0[8] = {};
+    for (int k = 0; k < N; ++k) {
+        const float dxr = x_[k] - xbest_[k];
+        dxk[k] = splat8(dxr);
+        y0[k] = p_ * dxr;
+    }
     float* const u = scratch_;
     // The sums of a point's terms go on side by side in the lanes of one
     // vector of four, each lane one chain in the order of the points: s,
@@ -337,6 +345,7 @@ int Minimiser<N>::sums_with_partial(float* sums) {
     Vec4 chains{};
     float omega = 0.0f;
     W gu = W::zero(partial_gu_, N);
+    W y = W::load(y0, N);
     auto low = [](Vec8 v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); };
     auto high = [](Vec8 v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); };
     auto upper_pair = [](Vec4 v) { return __builtin_shufflevector(v, v, 2, 3, 2, 3); };
@@ -378,7 +387,12 @@ int Minimiser<N>::sums_with_partial(float* sums) {
         }
         // u replaces the predicted residuals of the block only now.
         store8(u + b, uv);
-        for (int l = 0; l < 8; ++l) gu.add_product(W::load(ginv_ + static_cast<long>(b + l) * N, N), u[b + l]);
+        alignas(32) float df[8];
+        store8(df, fv - load8(fbest_ + b));
+        for (int l = 0; l < 8; ++l) {
+            gu.add_product(W::load(ginv_ + static_cast<long>(b + l) * N, N), u[b + l]);
+            y.add_product(W::load(jrow(b + l), N), df[l]);
+        }
     }
     sums[0] = chains[0];
     if constexpr (Predicted) {
@@ -388,6 +402,7 @@ int Minimiser<N>::sums_with_partial(float* sums) {
     }
     partial_omega_ = omega;
     gu.store(partial_gu_);
+    y.store(partial_y_);
     partial_ready_ = true;
     return b;
 }
@@ -599,8 +614,11 @@ void Minimiser<N>::update_inverse() {
     const int n = width();
     const long m = m_, mn = m_ + n;
     // For a fixed number of variables the evaluation of the step formed u,
-    // |u|^2 and G u of the points in whole blocks (sums_with_partial), for
-    // the pair as X holds it now unless the trial point was taken.
+    // |u|^2, G u and y of the points in whole blocks (sums_with_partial), for
+    // the pair as X holds it now unless the trial point was taken. y turns
+    // with the pair like the others when its first terms p dx do; else (a
+    // product p dx that is zero) it is formed again.
+    bool y_ready = true;
     if constexpr (N > 0) {
         if (!partial_ready_) {
             float unused[4];
@@ -608,6 +626,11 @@ void Minimiser<N>::update_inverse() {
             partial_turned_ = false;
         }
         partial_ready_ = false;
+        for (int k = 0; k < N && partial_turned_; ++k) {
+            const float now = p_ * (x_[k] - xbest_[k]);
+            const float turned = 0.0f - p_ * (xbest_[k] - x_[k]);
+            y_ready = y_ready && std::memcmp(&now, &turned, sizeof now) == 0;
+        }
     }
     float* dx = x_;
     float* df = f_;
@@ -648,8 +671,14 @@ void Minimiser<N>::update_inverse() {
     for (int k = 0; k < n; ++k) v3_[k] = p_ * dx[k];
     L y = L::load(v3_, n);
     if constexpr (N > 0) {
+        if (y_ready) {
+            if (partial_turned_)
+                for (int k = 0; k < N; ++k) partial_y_[k] = 0.0f - partial_y_[k];
+            y = L::load(partial_y_, N);
+        }
         // Eight points at a time: df and Broyden's coefficients (df - J dx)
-        // / theta, then the terms of y point by point.
+        // / theta, and unless y came with the evaluation the terms of y
+        // point by point.
         using W = Wide<N>;
         Vec8 dxk[N];
         for (int k = 0; k < N; ++k) dxk[k] = splat8(dx[k]);
@@ -663,9 +692,10 @@ void Minimiser<N>::update_inverse() {
             Vec8 c = dfv;
             for (int k = 0; k < N; ++k) c = c - load8(jcol(k) + b) * dxk[k];
             store8(coef + b, c / th);
-            for (int l = 0; l < 8; ++l) yw.add_product(W::load(jrow(b + l), N), df[b + l]);
+            if (!y_ready)
+                for (int l = 0; l < 8; ++l) yw.add_product(W::load(jrow(b + l), N), df[b + l]);
         }
-        y = convert<L>(yw);
+        if (!y_ready) y = convert<L>(yw);
     }
     for (long i = blocked_points; i < m; ++i) {
         df[i] = f_[i] - fbest_[i];
