@@ -60,6 +60,39 @@ To convert(const From& a) {
     return To::load(values, 8);
 }
 
+using Vec4 = float __attribute__((vector_size(16)));
+
+/// Sums over points side by side in the lanes of one vector of four, each
+/// lane one chain: lane 0 takes a[0], ..., a[7] in that order, lane 1 b[0],
+/// ..., b[7] (lanes 2 and 3 take what comes along).
+inline void add_pairs(Vec4& chains, Vec8 a, Vec8 b) {
+    // Points 0, 1, 4 and 5, and 2, 3, 6 and 7, their two terms each.
+    const Vec8 p0 = __builtin_shufflevector(a, b, 0, 8, 1, 9, 4, 12, 5, 13);
+    const Vec8 p1 = __builtin_shufflevector(a, b, 2, 10, 3, 11, 6, 14, 7, 15);
+    const Vec4 pairs[4] = {__builtin_shufflevector(p0, p0, 0, 1, 2, 3), __builtin_shufflevector(p1, p1, 0, 1, 2, 3),
+                           __builtin_shufflevector(p0, p0, 4, 5, 6, 7), __builtin_shufflevector(p1, p1, 4, 5, 6, 7)};
+    for (const Vec4& pair : pairs) {
+        chains = chains + pair;
+        chains = chains + __builtin_shufflevector(pair, pair, 2, 3, 2, 3);
+    }
+}
+
+/// As add_pairs for four chains: lane 0 takes a[0], ..., a[7], lane 1 b,
+/// lane 2 c, lane 3 d.
+inline void add_quads(Vec4& chains, Vec8 a, Vec8 b, Vec8 c, Vec8 d) {
+    const Vec8 t0 = __builtin_shufflevector(a, b, 0, 8, 1, 9, 4, 12, 5, 13);
+    const Vec8 t1 = __builtin_shufflevector(a, b, 2, 10, 3, 11, 6, 14, 7, 15);
+    const Vec8 t2 = __builtin_shufflevector(c, d, 0, 8, 1, 9, 4, 12, 5, 13);
+    const Vec8 t3 = __builtin_shufflevector(c, d, 2, 10, 3, 11, 6, 14, 7, 15);
+    // Points 0 and 4, 1 and 5, 2 and 6, 3 and 7, their four terms each.
+    const Vec8 q[4] = {__builtin_shufflevector(t0, t2, 0, 1, 8, 9, 4, 5, 12, 13),
+                       __builtin_shufflevector(t0, t2, 2, 3, 10, 11, 6, 7, 14, 15),
+                       __builtin_shufflevector(t1, t3, 0, 1, 8, 9, 4, 5, 12, 13),
+                       __builtin_shufflevector(t1, t3, 2, 3, 10, 11, 6, 7, 14, 15)};
+    for (const Vec8& v : q) chains = chains + __builtin_shufflevector(v, v, 0, 1, 2, 3);
+    for (const Vec8& v : q) chains = chains + __builtin_shufflevector(v, v, 4, 5, 6, 7);
+}
+
 /// A copy of n values, in registers when their number N is fixed.
 template <int N>
 struct Vals {
@@ -329,7 +362,6 @@ template <int N>
 template <bool Predicted>
 int Minimiser<N>::sums_with_partial(float* sums) {
     using W = Wide<N>;
-    using Vec4 = float __attribute__((vector_size(16)));
     Vec8 dxk[N];
     float y0[8] = {};
     for (int k = 0; k < N; ++k) {
@@ -338,17 +370,12 @@ int Minimiser<N>::sums_with_partial(float* sums) {
         y0[k] = p_ * dxr;
     }
     float* const u = scratch_;
-    // The sums of a point's terms go on side by side in the lanes of one
-    // vector of four, each lane one chain in the order of the points: s,
-    // alpha, beta and the predicted sum of a predicted step, else s and
-    // |u|^2 (the lanes past these take what comes along and are never read).
+    // s, alpha, beta and the predicted sum of a predicted step, else s and
+    // |u|^2, side by side.
     Vec4 chains{};
     float omega = 0.0f;
     W gu = W::zero(partial_gu_, N);
     W y = W::load(y0, N);
-    auto low = [](Vec8 v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); };
-    auto high = [](Vec8 v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); };
-    auto upper_pair = [](Vec4 v) { return __builtin_shufflevector(v, v, 2, 3, 2, 3); };
     int b = 0;
     for (; b + 8 <= m_; b += 8) {
         const Vec8 fv = load8(f_ + b);
@@ -359,31 +386,12 @@ int Minimiser<N>::sums_with_partial(float* sums) {
         if constexpr (Predicted) {
             const Vec8 ph = load8(phi_ + b);
             const Vec8 d = fv - ph;
-            const Vec8 t0 = __builtin_shufflevector(fv * fv, abs8(d * fv), 0, 8, 1, 9, 4, 12, 5, 13);
-            const Vec8 t1 = __builtin_shufflevector(fv * fv, abs8(d * fv), 2, 10, 3, 11, 6, 14, 7, 15);
-            const Vec8 t2 = __builtin_shufflevector(d * d, ph * ph, 0, 8, 1, 9, 4, 12, 5, 13);
-            const Vec8 t3 = __builtin_shufflevector(d * d, ph * ph, 2, 10, 3, 11, 6, 14, 7, 15);
-            // Points 0 and 4, 1 and 5, 2 and 6, 3 and 7, their four terms each.
-            const Vec8 q[4] = {__builtin_shufflevector(t0, t2, 0, 1, 8, 9, 4, 5, 12, 13),
-                               __builtin_shufflevector(t0, t2, 2, 3, 10, 11, 6, 7, 14, 15),
-                               __builtin_shufflevector(t1, t3, 0, 1, 8, 9, 4, 5, 12, 13),
-                               __builtin_shufflevector(t1, t3, 2, 3, 10, 11, 6, 7, 14, 15)};
-            for (int l = 0; l < 4; ++l) chains = chains + low(q[l]);
-            for (int l = 0; l < 4; ++l) chains = chains + high(q[l]);
-        } else {
-            // Points 0, 1, 4 and 5, and 2, 3, 6 and 7, their two terms each.
-            const Vec8 p0 = __builtin_shufflevector(fv * fv, squares, 0, 8, 1, 9, 4, 12, 5, 13);
-            const Vec8 p1 = __builtin_shufflevector(fv * fv, squares, 2, 10, 3, 11, 6, 14, 7, 15);
-            const Vec4 pairs[4] = {low(p0), low(p1), high(p0), high(p1)};
-            for (int h = 0; h < 4; ++h) {
-                chains = chains + pairs[h];
-                chains = chains + upper_pair(pairs[h]);
-            }
-        }
-        if constexpr (Predicted) {
+            add_quads(chains, fv * fv, abs8(d * fv), d * d, ph * ph);
             alignas(32) float sq[8];
             store8(sq, squares);
             for (int l = 0; l < 8; ++l) omega = omega + sq[l];
+        } else {
+            add_pairs(chains, fv * fv, squares);
         }
         // u replaces the predicted residuals of the block only now.
         store8(u + b, uv);
@@ -978,6 +986,7 @@ MinimiserSummary Minimiser<N>::run() {
                 const bool update = columns_pending_;
                 const float* coef = coef_.data();
                 const float* bdx = broyden_dx_.data();
+                Vec4 chains{};  // |J d|^2 and |J g|^2 over the blocks
                 long i = 0;
                 for (; i + 8 <= m; i += 8) {
                     Vec8 jd{};
@@ -992,13 +1001,10 @@ MinimiserSummary Minimiser<N>::run() {
                         jd = jd + col * d[k];
                         jg = jg + col * g[k];
                     }
-                    const Vec8 jd_squares = jd * jd;
-                    const Vec8 jg_squares = jg * jg;
-                    for (int l = 0; l < 8; ++l) {
-                        jd2 = jd2 + jd_squares[l];
-                        gamma = gamma + jg_squares[l];
-                    }
+                    add_pairs(chains, jd * jd, jg * jg);
                 }
+                jd2 = chains[0];
+                gamma = chains[1];
                 for (; i < m; ++i) {
                     float jd = 0.0f;
                     float jg = 0.0f;
