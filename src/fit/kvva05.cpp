@@ -667,36 +667,8 @@ void Minimiser<N>::update_inverse() {
         gu = L::load(partial_gu_, N);
     }
     const long blocked_points = blocked;
-    for (int k = 0; k < n; ++k) v3_[k] = p_ * dx[k];
-    L y = L::load(v3_, n);
-    if constexpr (N > 0) {
-        if (y_ready) {
-            if (partial_turned_)
-                for (int k = 0; k < N; ++k) partial_y_[k] = 0.0f - partial_y_[k];
-            y = L::load(partial_y_, N);
-        } else {
-            // y of the blocks afresh, eight points at a time.
-            using W = Wide<N>;
-            W yw = convert<W>(y);
-            for (long b = 0; b < blocked_points; b += 8) {
-                alignas(32) float d[8];
-                store8(d, load8(f_ + b) - load8(fbest_ + b));
-                for (int l = 0; l < 8; ++l) yw.add_product(W::load(jrow(b + l), N), d[l]);
-            }
-            y = convert<L>(yw);
-        }
-    }
-    for (long i = blocked; i < m; ++i) {  // the other points
-        df[i] = f_[i] - fbest_[i];
+    for (long i = blocked; i < mn; ++i) {  // the other points, then the damping columns
         const L g = L::load(ginv_ + i * n, n);  // G(., i + 1)
-        const float s = L::dot_from(0.0f, g, dxv);
-        u[i] = s;
-        omega = omega + s * s;
-        gu.add_product(g, s);
-        y.add_product(L::load(jrow(i), n), df[i]);
-    }
-    for (long i = m; i < mn; ++i) {  // the damping columns
-        const L g = L::load(ginv_ + i * n, n);
         const float s = L::dot_from(0.0f, g, dxv);
         u[i] = s;
         omega = omega + s * s;
@@ -704,13 +676,23 @@ void Minimiser<N>::update_inverse() {
     }
     if (omega == 0.0f) return;
 
+    for (int k = 0; k < n; ++k) v3_[k] = p_ * dx[k];
+    L y = L::load(v3_, n);
     if constexpr (N > 0) {
+        if (y_ready) {
+            if (partial_turned_)
+                for (int k = 0; k < N; ++k) partial_y_[k] = 0.0f - partial_y_[k];
+            y = L::load(partial_y_, N);
+        }
         // Eight points at a time: df and Broyden's coefficients (df - J dx)
-        // / theta; u turned when the trial point was taken.
+        // / theta, and unless y came with the evaluation the terms of y
+        // point by point.
+        using W = Wide<N>;
         Vec8 dxk[N];
         for (int k = 0; k < N; ++k) dxk[k] = splat8(dx[k]);
         const Vec8 th = splat8(theta);
         float* const coef = coef_.data();
+        W yw = convert<W>(y);
         for (long b = 0; b < blocked_points; b += 8) {
             const Vec8 dfv = load8(df + b) - load8(fbest_ + b);
             store8(df + b, dfv);
@@ -718,7 +700,14 @@ void Minimiser<N>::update_inverse() {
             Vec8 c = dfv;
             for (int k = 0; k < N; ++k) c = c - load8(jcol(k) + b) * dxk[k];
             store8(coef + b, c / th);
+            if (!y_ready)
+                for (int l = 0; l < 8; ++l) yw.add_product(W::load(jrow(b + l), N), df[b + l]);
         }
+        if (!y_ready) y = convert<L>(yw);
+    }
+    for (long i = blocked_points; i < m; ++i) {
+        df[i] = f_[i] - fbest_[i];
+        y.add_product(L::load(jrow(i), n), df[i]);
     }
 
     // The rank-one correction G - (G u) u' / omega, column by column; with
