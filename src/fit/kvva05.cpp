@@ -340,6 +340,27 @@ std::optional<MinimiserOutcome> Minimiser<N>::evaluate() {
         alpha_ = alpha;
         beta_ = beta;
         spred_ = sp;
+    } else if (N > 0 && stage_ == Stage::DifferenceJacobian && kd_ >= 1) {
+        // A difference column: beside the sum's chain, column kd of J and
+        // its entries of the rows.
+        const int k = kd_ - 1;
+        float* const col = jcol(k);
+        const Vec8 h = splat8(dstep_);
+        for (; i + 8 <= m_; i += 8) {
+            const Vec8 fv = load8(f_ + i);
+            const Vec8 squares = fv * fv;
+            const Vec8 c = (fv - load8(fbest_ + i)) / h;
+            store8(col + i, c);
+            for (int l = 0; l < 8; ++l) {
+                s = s + squares[l];
+                jrow(i + l)[k] = c[l];
+            }
+        }
+        for (; i < m_; ++i) {
+            s = s + f_[i] * f_[i];
+            col[i] = (f_[i] - fbest_[i]) / dstep_;
+            jrow(i)[k] = col[i];
+        }
     } else {
         for (; i < m_; ++i) s = s + f_[i] * f_[i];
     }
@@ -928,8 +949,9 @@ MinimiserSummary Minimiser<N>::run() {
     sbest_ = s_;
     for (kd_ = 1; kd_ <= n_; ++kd_) {
         x_[kd_ - 1] = xbest_[kd_ - 1] + dstep_;
-        evaluate();
-        for (int i = 1; i <= m_; ++i) J(i, kd_) = (f_[i - 1] - fbest_[i - 1]) / dstep_;
+        evaluate();  // for a fixed number of variables also column kd of J
+        if constexpr (N == 0)
+            for (int i = 1; i <= m_; ++i) J(i, kd_) = (f_[i - 1] - fbest_[i - 1]) / dstep_;
         if (s_ < sbest_) {
             xbest_[kd_ - 1] = x_[kd_ - 1];
             std::copy(f_, f_ + m_, fbest_);
@@ -938,8 +960,10 @@ MinimiserSummary Minimiser<N>::run() {
             x_[kd_ - 1] = xbest_[kd_ - 1];
         }
     }
-    for (long i = 0; i < m_; ++i)
-        for (int k = 1; k <= n_; ++k) jrow(i)[k - 1] = J(static_cast<int>(i) + 1, k);
+    if constexpr (N == 0) {
+        for (long i = 0; i < m_; ++i)
+            for (int k = 1; k <= n_; ++k) jrow(i)[k - 1] = J(static_cast<int>(i) + 1, k);
+    }
 
     // Unit directions, ages n, n-1, ..., 1.
     for (int k = 1; k <= n_; ++k) {
