@@ -165,8 +165,6 @@ private:
 /// The most rows a matrix may have to be held row by row.
 constexpr int kRowsHeld = 8;
 
-using Vec4 = float __attribute__((vector_size(16)));
-
 // Whether this copy is the AVX2 set's (its source defines KARVEL_KERNEL_SET
 // as kernels_avx2 before including this file): there a vector of eight is
 // one register, in the baseline set two of four.

@@ -60,8 +60,6 @@ To convert(const From& a) {
     return To::load(values, 8);
 }
 
-using Vec4 = float __attribute__((vector_size(16)));
-
 /// Sums over points side by side in the lanes of one vector of four, each
 /// lane one chain: lane 0 takes a[0], ..., a[7] in that order, lane 1 b[0],
 /// ..., b[7] (lanes 2 and 3 take what comes along).

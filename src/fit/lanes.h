@@ -89,6 +89,8 @@ struct Lanes {
 /// anywhere in an array of floats (copies, which the compiler makes single
 /// unaligned vector moves).
 using Vec8 = float __attribute__((vector_size(32)));
+/// Four of them.
+using Vec4 = float __attribute__((vector_size(16)));
 inline Vec8 load8(const float* p) {
     Vec8 v;
     std::memcpy(&v, p, sizeof v);
@@ -101,7 +103,6 @@ inline void store8(float* p, Vec8 v) { std::memcpy(p, &v, sizeof v); }
 /// eight x, compiled here before their target is set, is put together
 /// lane by lane there).
 inline Vec8 splat8(float x) {
-    using Vec4 = float __attribute__((vector_size(16)));
     const Vec4 one{x, x, x, x};
     return __builtin_shufflevector(one, one, 0, 0, 0, 0, 0, 0, 0, 0);
 }
