@@ -338,9 +338,10 @@ std::optional<MinimiserOutcome> Minimiser<N>::evaluate() {
         alpha_ = alpha;
         beta_ = beta;
         spred_ = sp;
-    } else if (N > 0 && stage_ == Stage::DifferenceJacobian && kd_ >= 1) {
-        // A difference column: beside the sum's chain, column kd of J and
-        // its entries of the rows.
+    } else if (stage_ == Stage::DifferenceJacobian && kd_ >= 1) {
+        // A difference column: beside the sum's chain, column kd of J and,
+        // for a fixed number of variables, its entries of the rows (else
+        // the rows are copied from the columns once they are all formed).
         const int k = kd_ - 1;
         float* const col = jcol(k);
         const Vec8 h = splat8(dstep_);
@@ -351,13 +352,13 @@ std::optional<MinimiserOutcome> Minimiser<N>::evaluate() {
             store8(col + i, c);
             for (int l = 0; l < 8; ++l) {
                 s = s + squares[l];
-                jrow(i + l)[k] = c[l];
+                if constexpr (N > 0) jrow(i + l)[k] = c[l];
             }
         }
         for (; i < m_; ++i) {
             s = s + f_[i] * f_[i];
             col[i] = (f_[i] - fbest_[i]) / dstep_;
-            jrow(i)[k] = col[i];
+            if constexpr (N > 0) jrow(i)[k] = col[i];
         }
     } else {
         for (; i < m_; ++i) s = s + f_[i] * f_[i];
@@ -947,9 +948,7 @@ MinimiserSummary Minimiser<N>::run() {
     sbest_ = s_;
     for (kd_ = 1; kd_ <= n_; ++kd_) {
         x_[kd_ - 1] = xbest_[kd_ - 1] + dstep_;
-        evaluate();  // for a fixed number of variables also column kd of J
-        if constexpr (N == 0)
-            for (int i = 1; i <= m_; ++i) J(i, kd_) = (f_[i - 1] - fbest_[i - 1]) / dstep_;
+        evaluate();  // also column kd of J
         if (s_ < sbest_) {
             xbest_[kd_ - 1] = x_[kd_ - 1];
             std::copy(f_, f_ + m_, fbest_);
