@@ -411,8 +411,7 @@ struct Squares {
         }
         Across<B> c[8];
         transpose(squares, c);
-        for (int l = 0; l < 8; ++l)
-            if (l >= cols.from) sums.v = sums.v + c[l].v;
+        add_columns(sums, c, cols);
     }
     void store(float* sums_to, float* largest_to) const {
         sums.store(sums_to);
@@ -476,6 +475,36 @@ void with_rows(int count, Body&& body) {
         if (count < Max) return with_rows<Max - 1>(count, body);
     }
     body.template operator()<Max>();
+}
+
+/// Of count sums of squares, the place of the largest, the first on a tie
+/// (0 when none is above zero): the row pivot.
+inline int largest_sum(const float* squares, int count) {
+    float rmax = 0.0f;
+    int at = 0;
+    for (int i = 0; i < count; ++i) {
+        if (rmax < squares[i]) {
+            rmax = squares[i];
+            at = i;
+        }
+    }
+    return at;
+}
+
+/// A stage's elementary transformation, from its pivot row's sum of squares
+/// and its pivot akk: b, which the row is divided by, W(k) and the new
+/// pivot. False, and nothing set, when the sum is not above zero.
+struct Transformation {
+    float b, wk, pivot;
+};
+inline bool transformation(float sum, float akk, Transformation& t) {
+    const float sigma = std::sqrt(sum);
+    if (!(sigma > 0.0f)) return false;
+    t.b = std::sqrt(sum + sigma * std::fabs(akk));
+    const float wk = (std::fabs(akk) + sigma) / t.b;
+    t.wk = akk >= 0.0f ? wk : -wk;
+    t.pivot = akk >= 0.0f ? -sigma : sigma;
+    return true;
 }
 
 /// record[j] = j + 1.5 for j = 0, ..., count - 1: an interchange record in
@@ -697,14 +726,7 @@ int FewRows::invert(float* a, int ia, float* w) {
 
     for (int k = 0; k < m; ++k) {
         // Row pivot: the largest remaining sum of squares, the first on a tie.
-        float rmax = 0.0f;
-        int ir = k;
-        for (int i = k; i < m; ++i) {
-            if (rmax < sq[i]) {
-                rmax = sq[i];
-                ir = i;
-            }
-        }
+        const int ir = k + largest_sum(sq + k, m - k);
         const float sum = sq[ir];
         const float largest = big[ir];
         if (ir > k) {
@@ -725,17 +747,16 @@ int FewRows::invert(float* a, int ia, float* w) {
         }
 
         // Elementary transformation.
-        const float sigma = std::sqrt(sum);
-        if (!(sigma > 0.0f)) {
+        Transformation t;
+        if (!transformation(sum, akk, t)) {
             int same[kRowsHeld];
             for (int i = 0; i < m; ++i) same[i] = i;
             with_rows<kRowsHeld>(m, [&]<int M>() { copy_out<M>(a, ia, same, 0); });
             return k + 1;
         }
-        b = std::sqrt(sum + sigma * std::fabs(akk));
-        const float wk = (std::fabs(akk) + sigma) / b;
-        w[k] = akk >= 0.0f ? wk : -wk;
-        xk[k] = akk >= 0.0f ? -sigma : sigma;
+        b = t.b;
+        w[k] = t.wk;
+        xk[k] = t.pivot;
         // The last stage's division by b (none when it is the last column)
         // is made with the back-substitution's first step.
         if (k == m - 1) break;
@@ -805,24 +826,16 @@ int invert(Matrix& A, int m, int n, float* w) {
     // The columns the column pivots interchanged; the others keep their places.
     std::vector<int> moved;
 
-    for (int i = 1; i <= m; ++i) W(m + i) = static_cast<float>(i) + 0.5f;
-    for (int j = 1; j <= n; ++j) W(2 * m + j) = static_cast<float>(j) + 0.5f;
+    numbered(w + m, m);
+    numbered(w + 2 * m, n);
 
     for (int k = 1; k <= m; ++k) {
         // Row pivot: the largest remaining sum of squares, the first on a tie.
-        float rmax = 0.0f;
-        int ir = k;
         if (k == 1) {
             std::fill(squares.begin(), squares.end(), 0.0f);
             A.row_squares(squares.data());
         }
-        for (int i = k; i <= m; ++i) {
-            const float sum = squares[i - k];
-            if (rmax < sum) {
-                rmax = sum;
-                ir = i;
-            }
-        }
+        int ir = k + largest_sum(squares.data(), m - k + 1);
         // The pivot row's sum of squares over columns k, ..., n.
         const float sum = squares[ir - k];
         if (ir > k) {
@@ -840,15 +853,12 @@ int invert(Matrix& A, int m, int n, float* w) {
         }
 
         // Elementary transformation.
-        const float sigma = std::sqrt(sum);
-        if (!(sigma > 0.0f)) return k;
-        const float akk = A(k, k);
-        const float b = std::sqrt(sum + sigma * std::fabs(akk));
-        const float wk = (std::fabs(akk) + sigma) / b;
-        W(k) = akk >= 0.0f ? wk : -wk;
-        A(k, k) = akk >= 0.0f ? -sigma : sigma;
+        Transformation t;
+        if (!transformation(sum, A(k, k), t)) return k;
+        W(k) = t.wk;
+        A(k, k) = t.pivot;
         if (k == n) break;
-        A.divide_row(k, b);
+        A.divide_row(k, t.b);
         if (k == m) break;
         // Rows k + 1, ..., m against the pivot row, which they leave as it is.
         float* s = sums.data();
