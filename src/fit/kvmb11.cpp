@@ -272,17 +272,7 @@ template <int B>
         // The entries pair up within each half of the vectors, which then
         // hold columns l and l + 4 of the four rows.
         Vec8 h[2][4];
-        for (int g = 0; g < kGroups; ++g) {
-            const Vec8 r0 = row(4 * g), r1 = row(4 * g + 1), r2 = row(4 * g + 2), r3 = row(4 * g + 3);
-            const Vec8 t0 = __builtin_shufflevector(r0, r1, 0, 8, 1, 9, 4, 12, 5, 13);
-            const Vec8 t1 = __builtin_shufflevector(r0, r1, 2, 10, 3, 11, 6, 14, 7, 15);
-            const Vec8 t2 = __builtin_shufflevector(r2, r3, 0, 8, 1, 9, 4, 12, 5, 13);
-            const Vec8 t3 = __builtin_shufflevector(r2, r3, 2, 10, 3, 11, 6, 14, 7, 15);
-            h[g][0] = __builtin_shufflevector(t0, t2, 0, 1, 8, 9, 4, 5, 12, 13);
-            h[g][1] = __builtin_shufflevector(t0, t2, 2, 3, 10, 11, 6, 7, 14, 15);
-            h[g][2] = __builtin_shufflevector(t1, t3, 0, 1, 8, 9, 4, 5, 12, 13);
-            h[g][3] = __builtin_shufflevector(t1, t3, 2, 3, 10, 11, 6, 7, 14, 15);
-        }
+        for (int g = 0; g < kGroups; ++g) interleave_quads(row(4 * g), row(4 * g + 1), row(4 * g + 2), row(4 * g + 3), h[g]);
         for (int l = 0; l < 4; ++l) {
             if constexpr (B <= 4) {
                 c[l].v = low4(h[0][l]);

@@ -65,8 +65,8 @@ To convert(const From& a) {
 /// ..., b[7] (lanes 2 and 3 take what comes along).
 inline void add_pairs(Vec4& chains, Vec8 a, Vec8 b) {
     // Points 0, 1, 4 and 5, and 2, 3, 6 and 7, their two terms each.
-    const Vec8 p0 = __builtin_shufflevector(a, b, 0, 8, 1, 9, 4, 12, 5, 13);
-    const Vec8 p1 = __builtin_shufflevector(a, b, 2, 10, 3, 11, 6, 14, 7, 15);
+    Vec8 p0, p1;
+    interleave_pairs(a, b, p0, p1);
     const Vec4 pairs[4] = {__builtin_shufflevector(p0, p0, 0, 1, 2, 3), __builtin_shufflevector(p1, p1, 0, 1, 2, 3),
                            __builtin_shufflevector(p0, p0, 4, 5, 6, 7), __builtin_shufflevector(p1, p1, 4, 5, 6, 7)};
     for (const Vec4& pair : pairs) {
@@ -78,15 +78,9 @@ inline void add_pairs(Vec4& chains, Vec8 a, Vec8 b) {
 /// As add_pairs for four chains: lane 0 takes a[0], ..., a[7], lane 1 b,
 /// lane 2 c, lane 3 d.
 inline void add_quads(Vec4& chains, Vec8 a, Vec8 b, Vec8 c, Vec8 d) {
-    const Vec8 t0 = __builtin_shufflevector(a, b, 0, 8, 1, 9, 4, 12, 5, 13);
-    const Vec8 t1 = __builtin_shufflevector(a, b, 2, 10, 3, 11, 6, 14, 7, 15);
-    const Vec8 t2 = __builtin_shufflevector(c, d, 0, 8, 1, 9, 4, 12, 5, 13);
-    const Vec8 t3 = __builtin_shufflevector(c, d, 2, 10, 3, 11, 6, 14, 7, 15);
     // Points 0 and 4, 1 and 5, 2 and 6, 3 and 7, their four terms each.
-    const Vec8 q[4] = {__builtin_shufflevector(t0, t2, 0, 1, 8, 9, 4, 5, 12, 13),
-                       __builtin_shufflevector(t0, t2, 2, 3, 10, 11, 6, 7, 14, 15),
-                       __builtin_shufflevector(t1, t3, 0, 1, 8, 9, 4, 5, 12, 13),
-                       __builtin_shufflevector(t1, t3, 2, 3, 10, 11, 6, 7, 14, 15)};
+    Vec8 q[4];
+    interleave_quads(a, b, c, d, q);
     for (const Vec8& v : q) chains = chains + __builtin_shufflevector(v, v, 0, 1, 2, 3);
     for (const Vec8& v : q) chains = chains + __builtin_shufflevector(v, v, 4, 5, 6, 7);
 }
@@ -696,6 +690,14 @@ void Minimiser<N>::update_inverse() {
     }
     if (omega == 0.0f) return;
 
+    // Broyden's coefficients (df - J dx) / theta of the rows i + 1, ...,
+    // i + 8 from their df; dxk(k) is dx(k + 1) in all eight lanes.
+    const Vec8 th = splat8(theta);
+    auto coefficients = [&](long i, Vec8 c, auto dxk) {
+        for (int k = 0; k < n; ++k) c = c - load8(jcol(k) + i) * dxk(k);
+        return c / th;
+    };
+
     for (int k = 0; k < n; ++k) v3_[k] = p_ * dx[k];
     L y = L::load(v3_, n);
     if constexpr (N > 0) {
@@ -710,16 +712,13 @@ void Minimiser<N>::update_inverse() {
         using W = Wide<N>;
         Vec8 dxk[N];
         for (int k = 0; k < N; ++k) dxk[k] = splat8(dx[k]);
-        const Vec8 th = splat8(theta);
         float* const coef = coef_.data();
         W yw = convert<W>(y);
         for (long b = 0; b < blocked_points; b += 8) {
             const Vec8 dfv = load8(df + b) - load8(fbest_ + b);
             store8(df + b, dfv);
             if (partial_turned_) store8(u + b, Vec8{} - load8(u + b));
-            Vec8 c = dfv;
-            for (int k = 0; k < N; ++k) c = c - load8(jcol(k) + b) * dxk[k];
-            store8(coef + b, c / th);
+            store8(coef + b, coefficients(b, dfv, [&](int k) { return dxk[k]; }));
             if (!y_ready)
                 for (int l = 0; l < 8; ++l) yw.add_product(W::load(jrow(b + l), N), df[b + l]);
         }
@@ -840,11 +839,8 @@ void Minimiser<N>::update_inverse() {
     if constexpr (N > 0) {
         i = blocked_points;
     } else {
-        const Vec8 th = splat8(theta);
         for (; i + 8 <= m; i += 8) {
-            Vec8 c = load8(df + i);
-            for (int k = 0; k < n; ++k) c = c - load8(jcol(k) + i) * splat8(dx[k]);
-            c = c / th;
+            const Vec8 c = coefficients(i, load8(df + i), [&](int k) { return splat8(dx[k]); });
             store8(coef + i, c);
             for (int l = 0; l < 8; ++l) {
                 L r = L::load(jrow(i + l), n);

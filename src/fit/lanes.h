@@ -106,6 +106,24 @@ inline Vec8 splat8(float x) {
     const Vec4 one{x, x, x, x};
     return __builtin_shufflevector(one, one, 0, 0, 0, 0, 0, 0, 0, 0);
 }
+/// Two rows of eight values interleaved within the halves of the vectors:
+/// lo = a0 b0 a1 b1 | a4 b4 a5 b5, hi = a2 b2 a3 b3 | a6 b6 a7 b7.
+[[gnu::always_inline]] inline void interleave_pairs(Vec8 a, Vec8 b, Vec8& lo, Vec8& hi) {
+    lo = __builtin_shufflevector(a, b, 0, 8, 1, 9, 4, 12, 5, 13);
+    hi = __builtin_shufflevector(a, b, 2, 10, 3, 11, 6, 14, 7, 15);
+}
+/// Four rows of eight values turned within the halves of the vectors: q[l]
+/// holds column l of the four rows in its low half and column l + 4 in its
+/// high half.
+[[gnu::always_inline]] inline void interleave_quads(Vec8 r0, Vec8 r1, Vec8 r2, Vec8 r3, Vec8 (&q)[4]) {
+    Vec8 t0, t1, t2, t3;
+    interleave_pairs(r0, r1, t0, t1);
+    interleave_pairs(r2, r3, t2, t3);
+    q[0] = __builtin_shufflevector(t0, t2, 0, 1, 8, 9, 4, 5, 12, 13);
+    q[1] = __builtin_shufflevector(t0, t2, 2, 3, 10, 11, 6, 7, 14, 15);
+    q[2] = __builtin_shufflevector(t1, t3, 0, 1, 8, 9, 4, 5, 12, 13);
+    q[3] = __builtin_shufflevector(t1, t3, 2, 3, 10, 11, 6, 7, 14, 15);
+}
 using Bits8 = unsigned __attribute__((vector_size(32)));
 /// |v| lane by lane, as std::fabs: the sign bit cleared.
 inline Vec8 abs8(Vec8 v) { return reinterpret_cast<Vec8>(reinterpret_cast<Bits8>(v) & (Bits8{} + 0x7fffffffu)); }
